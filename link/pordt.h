@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+
+// The serial port to the recorder: always 8 data bits, no parity, 1 stop bit,
+// no flow control, DTR and RTS raised, opened exclusively.
+//
+// COM n is found like this: a link named "comN" in the port folder
+// ($ZORVAN_PORTS, else ~/.config/zorvan/ports) wins; otherwise COM1-32 are
+// /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31. On
+// Windows COM n is "COMn".
+//
+// Failures come back as a false result with `LastError` holding the text the
+// user is shown.
+class Pordt {
+public:
+    static constexpr int InSize = 16384;
+    static constexpr int OutSize = 4096;
+
+    static inline const QString BadIdText = QStringLiteral("ie_BadId - Specified comport doesn't exist");
+    static inline const QString OpenText = QStringLiteral("ie_Open - device already open");
+    static inline const QString NotOpenText = QStringLiteral("ie_NOpen - device not open");
+
+    Pordt();
+    ~Pordt();
+    Pordt(const Pordt&) = delete;
+    Pordt& operator=(const Pordt&) = delete;
+
+    [[nodiscard]] int ComNumber() const { return comNumber_; }
+    // Stores n; an open port is closed and opened again on port n.
+    bool SetComNumber(int n);
+
+    [[nodiscard]] int Baud() const { return baud_; }
+    // Stores b; an open line is reprogrammed at once.
+    bool SetBaud(int b);
+
+    // Only "none" exists on this line; kept so the link can insist on it.
+    void SetParityNone();
+
+    [[nodiscard]] bool Open() const;
+    // Opening an open port or closing a closed one does nothing.
+    [[nodiscard]] bool SetOpen(bool open);
+
+    // Bytes still queued for output; 0 when the port is closed.
+    [[nodiscard]] std::uint16_t OutputCount() const;
+    bool FlushInput();
+    bool FlushOutput();
+    bool SendByte(std::uint8_t b);
+    // All or nothing: refused when the output buffer has less room than length.
+    bool SendBlock(const std::uint8_t* buffer, std::uint16_t length);
+    [[nodiscard]] bool InputReady() const;
+    // Only after InputReady answered true.
+    [[nodiscard]] std::uint8_t ReadByte();
+    // Nothing to do: reception is event driven, the waits of the link block in
+    // the event loop.
+    void ServicePort() {}
+
+    [[nodiscard]] const QString& LastError() const { return lastError_; }
+
+    // Where COM n leads on this machine; empty when it leads nowhere.
+    [[nodiscard]] static QString DevicePath(int comNumber);
+    // The port folder searched first for links named "comN".
+    [[nodiscard]] static QString PortFolder();
+
+    // The underlying port, for the link's waits (readyRead).
+    [[nodiscard]] QSerialPort& Device() { return port_; }
+
+private:
+    bool fail(const QString& text);
+    [[nodiscard]] bool ensureOpen();
+
+    QSerialPort port_;
+    int comNumber_ = 1;
+    int baud_ = 9600;
+    QString lastError_;
+};
