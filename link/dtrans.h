@@ -11,7 +11,7 @@
 // Result codes of an exchange.
 enum LinkResult : std::uint8_t {
     LinkOk = 0,
-    LinkTimeout = 1, // a reply byte did not arrive in time (also: output still queued)
+    LinkTimeout = 1,  // a reply byte did not arrive in time (also: output still queued)
     LinkBadReply = 2, // wrong byte sum, or Break pressed
 };
 

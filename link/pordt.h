@@ -21,7 +21,8 @@ public:
     static constexpr int InSize = 16384;
     static constexpr int OutSize = 4096;
 
-    static inline const QString BadIdText = QStringLiteral("ie_BadId - Specified comport doesn't exist");
+    static inline const QString BadIdText =
+        QStringLiteral("ie_BadId - Specified comport doesn't exist");
     static inline const QString OpenText = QStringLiteral("ie_Open - device already open");
     static inline const QString NotOpenText = QStringLiteral("ie_NOpen - device not open");
 

@@ -50,13 +50,11 @@ constexpr std::uint8_t WriteClockParameter = 4;
 constexpr std::uint8_t EraseCommand = 0x0A;
 constexpr std::uint8_t ResetSumCommand = 0x0B;
 
-[[nodiscard]] constexpr bool ValidEventPointer(std::uint32_t p)
-{
+[[nodiscard]] constexpr bool ValidEventPointer(std::uint32_t p) {
     const std::uint32_t low = p & 0xFFFF;
     return p >= EventStart && p < EventEnd && low % 11 == 0 && low != 0xFFF7;
 }
-[[nodiscard]] constexpr bool ValidSumPointer(std::uint32_t p)
-{
+[[nodiscard]] constexpr bool ValidSumPointer(std::uint32_t p) {
     return p >= SumStart && p < SumEnd && (p & 0xF) == 0;
 }
 } // namespace RecorderMap
@@ -97,9 +95,16 @@ public:
     std::uint8_t SendCommand(std::uint8_t command);
 
     // Plain reads without pauses or messages; the link code.
-    std::uint8_t ReadPointerBlock() { return link_.ReadBlock(RecorderMap::PointerAddress, RecorderMap::PointerLength, RecorderMap::PointerSelector); }
-    std::uint8_t ReadEventRecord(std::uint32_t address) { return link_.ReadBlock(address, RecorderMap::EventLength, RecorderMap::MemorySelector); }
-    std::uint8_t ReadSumRecord(std::uint32_t address) { return link_.ReadBlock(address, RecorderMap::SumLength, RecorderMap::MemorySelector); }
+    std::uint8_t ReadPointerBlock() {
+        return link_.ReadBlock(RecorderMap::PointerAddress, RecorderMap::PointerLength,
+                               RecorderMap::PointerSelector);
+    }
+    std::uint8_t ReadEventRecord(std::uint32_t address) {
+        return link_.ReadBlock(address, RecorderMap::EventLength, RecorderMap::MemorySelector);
+    }
+    std::uint8_t ReadSumRecord(std::uint32_t address) {
+        return link_.ReadBlock(address, RecorderMap::SumLength, RecorderMap::MemorySelector);
+    }
 
     // Pointer block just read: event pointer (data 1-4) and summator pointer
     // (data 5-8), each most significant byte first.

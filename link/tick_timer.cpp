@@ -5,8 +5,7 @@
 
 namespace {
 
-std::int64_t steadyMs()
-{
+std::int64_t steadyMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -15,34 +14,36 @@ MonotonicClock clockSource = &steadyMs;
 
 } // namespace
 
-void SetMonotonicClock(MonotonicClock clock) { clockSource = clock ? clock : &steadyMs; }
+void SetMonotonicClock(MonotonicClock clock) {
+    clockSource = clock ? clock : &steadyMs;
+}
 
-std::int64_t MonotonicMs() { return clockSource(); }
+std::int64_t MonotonicMs() {
+    return clockSource();
+}
 
-std::int32_t CurrentTick() { return static_cast<std::int32_t>((MonotonicMs() / TickMs) % TickWrap); }
+std::int32_t CurrentTick() {
+    return static_cast<std::int32_t>((MonotonicMs() / TickMs) % TickWrap);
+}
 
-void StartTicks(TickTimer& timer, std::int32_t ticks)
-{
+void StartTicks(TickTimer& timer, std::int32_t ticks) {
     ticks = std::min(ticks, TickWrap);
     timer.start = CurrentTick();
     timer.expiry = timer.start + ticks;
 }
 
-void StartSeconds(TickTimer& timer, std::int32_t seconds)
-{
+void StartSeconds(TickTimer& timer, std::int32_t seconds) {
     StartTicks(timer, static_cast<std::int32_t>(static_cast<std::int64_t>(seconds) * 1675 / 92));
 }
 
-bool TimerDue(const TickTimer& timer)
-{
+bool TimerDue(const TickTimer& timer) {
     const std::int32_t now = CurrentTick();
     if (now < timer.start)
         return now + TickWrap > timer.expiry;
     return now > timer.expiry;
 }
 
-std::int64_t MsUntilDue(const TickTimer& timer)
-{
+std::int64_t MsUntilDue(const TickTimer& timer) {
     if (TimerDue(timer))
         return 0;
     // Due once the tick number passes expiry, i.e. at the start of tick expiry + 1.

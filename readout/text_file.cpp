@@ -2,36 +2,33 @@
 
 TextFile::TextFile() = default;
 
-TextFile::~TextFile() { (void)Close(); }
+TextFile::~TextFile() {
+    (void)Close();
+}
 
-bool TextFile::Create(const QString& name)
-{
+bool TextFile::Create(const QString& name) {
     return open(name, QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
-bool TextFile::Append(const QString& name)
-{
+bool TextFile::Append(const QString& name) {
     return open(name, QIODevice::WriteOnly | QIODevice::Append);
 }
 
-bool TextFile::open(const QString& name, QIODevice::OpenMode mode)
-{
+bool TextFile::open(const QString& name, QIODevice::OpenMode mode) {
     (void)Close();
     name_ = name;
     file_.setFileName(name);
     return file_.open(mode);
 }
 
-QByteArray TextFile::Encode(const QString& text)
-{
+QByteArray TextFile::Encode(const QString& text) {
     // Characters outside code page 1251 become '?', as a text file of that
     // code page would hold them.
     QStringEncoder encoder("windows-1251", QStringConverter::Flag::Default);
     return encoder(text);
 }
 
-bool TextFile::WriteLn(const QString& line)
-{
+bool TextFile::WriteLn(const QString& line) {
     if (!file_.isOpen())
         return false;
     QByteArray bytes = Encode(line);
@@ -41,8 +38,7 @@ bool TextFile::WriteLn(const QString& line)
     return file_.write(bytes) == bytes.size();
 }
 
-bool TextFile::Close()
-{
+bool TextFile::Close() {
     if (!file_.isOpen())
         return true;
     const bool flushed = file_.flush();

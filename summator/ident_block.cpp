@@ -37,8 +37,7 @@ constexpr IdentField Fields[] = {
 
 } // namespace
 
-QString KranWord(const IdentData& ident, int position, int count)
-{
+QString KranWord(const IdentData& ident, int position, int count) {
     if (count < 1)
         return QString();
     QByteArray bytes(count, ' ');
@@ -54,8 +53,7 @@ QString KranWord(const IdentData& ident, int position, int count)
     return decoder(bytes);
 }
 
-QStringList KranLines(const IdentData& ident)
-{
+QStringList KranLines(const IdentData& ident) {
     QStringList lines;
     for (const IdentField& field : Fields) {
         QString line = QString::fromUtf8(field.label);

@@ -16,14 +16,12 @@ public:
     };
 
     void inform(MessageIcon icon, const QString& text) override { shown.push_back({icon, text}); }
-    bool confirm(const QString& text) override
-    {
+    bool confirm(const QString& text) override {
         questions << text;
         return answerYes;
     }
 
-    [[nodiscard]] QStringList texts() const
-    {
+    [[nodiscard]] QStringList texts() const {
         QStringList all;
         for (const Shown& s : shown)
             all << s.text;

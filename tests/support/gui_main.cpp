@@ -1,11 +1,9 @@
 #include <QApplication>
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Tests never need a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

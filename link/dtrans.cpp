@@ -1,0 +1,156 @@
+#include "link/dtrans.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
+
+DTrans::DTrans(Pordt& port, const bool& breakRequested)
+    : port_(port), breakRequested_(breakRequested) {
+    // Only there to wake the event loop at a deadline.
+    wakeTimer_.setSingleShot(true);
+    wakeTimer_.setTimerType(Qt::PreciseTimer);
+}
+
+std::uint8_t DTrans::FrameChecksum(std::uint16_t lastIndex) const {
+    std::uint8_t sum = 0;
+    for (std::uint16_t i = 0; i <= lastIndex && i < TxBuffer.size(); ++i)
+        sum = static_cast<std::uint8_t>(sum + TxBuffer[i]);
+    return static_cast<std::uint8_t>(~sum);
+}
+
+void DTrans::SendWakeByte(std::uint8_t b) {
+    if (b == 0)
+        return;
+    port_.SetParityNone();
+    (void)port_.SendByte(b);
+}
+
+void DTrans::waitForEvent(const TickTimer& timer) {
+    const std::int64_t ms = MsUntilDue(timer);
+    if (ms <= 0)
+        return;
+    wakeTimer_.start(static_cast<int>(std::min<std::int64_t>(ms, 24 * 3600 * 1000)));
+    // Blocks until something happens: a reply byte, a click, the deadline.
+    QAbstractEventDispatcher* dispatcher =
+        QAbstractEventDispatcher::instance(QThread::currentThread());
+    if (dispatcher)
+        dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+    else
+        QThread::msleep(static_cast<unsigned long>(std::min<std::int64_t>(ms, 10)));
+    wakeTimer_.stop();
+}
+
+void DTrans::WaitTicks(std::int32_t n) {
+    TickTimer timer;
+    StartTicks(timer, n);
+    QCoreApplication::processEvents();
+    while (!TimerDue(timer))
+        waitForEvent(timer);
+}
+
+std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex,
+                                   std::uint16_t replyLength) {
+    // Something of an earlier frame is still on its way out; sending now would
+    // interleave two frames.
+    if (port_.OutputCount() != 0)
+        return LinkTimeout;
+    if (lastIndex + 2u > TxBuffer.size())
+        return LinkBadReply;
+
+    (void)port_.FlushInput();
+    (void)port_.FlushOutput();
+
+    TxBuffer[0] = command;
+    TxBuffer[lastIndex + 1] = FrameChecksum(lastIndex);
+
+    SendWakeByte(WakeByte);
+    (void)port_.SendBlock(TxBuffer.data(), static_cast<std::uint16_t>(lastIndex + 2));
+
+    std::uint16_t received = 0;
+    bool stopped = false;
+    for (std::uint16_t k = 0; k < replyLength && !stopped; ++k) {
+        TickTimer timer;
+        if (ReplyTimeout <= 1)
+            StartTicks(timer, 10);
+        else
+            StartSeconds(timer, ReplyTimeout);
+        bool pending = true; // one pass of the message loop before each test
+        for (;;) {
+            port_.ServicePort();
+            if (pending) {
+                QCoreApplication::processEvents();
+                pending = false;
+            }
+            if (port_.InputReady()) {
+                if (k < RxBuffer.size())
+                    RxBuffer[k] = port_.ReadByte();
+                else
+                    (void)port_.ReadByte();
+                ++received;
+                break;
+            }
+            if (TimerDue(timer) || breakRequested_) {
+                stopped = true;
+                break;
+            }
+            waitForEvent(timer);
+        }
+    }
+
+    // Whatever came beyond the expected reply is dropped with the queues.
+    (void)port_.FlushInput();
+    (void)port_.FlushOutput();
+
+    if (breakRequested_) {
+        WaitTicks(1);
+        return LinkBadReply;
+    }
+    if (received < replyLength) {
+        WaitTicks(1);
+        return LinkTimeout;
+    }
+    std::uint8_t sum = 0;
+    for (std::uint16_t k = 0; k < replyLength && k < RxBuffer.size(); ++k)
+        sum = static_cast<std::uint8_t>(sum + RxBuffer[k]);
+    if (sum == 0xFF)
+        return LinkOk;
+    WaitTicks(1);
+    return LinkBadReply;
+}
+
+std::uint8_t DTrans::ReadBlock(std::uint32_t address, std::uint16_t length, std::uint8_t selector) {
+    TxBuffer[1] = static_cast<std::uint8_t>(address & 0xFF);
+    TxBuffer[2] = static_cast<std::uint8_t>((address >> 8) & 0xFF);
+    TxBuffer[3] = static_cast<std::uint8_t>((address >> 16) & 0xFF);
+    TxBuffer[4] = static_cast<std::uint8_t>(length & 0xFF);
+    TxBuffer[5] = selector;
+    std::uint8_t r = LinkTimeout;
+    for (std::uint16_t attempt = 0; attempt < FrameAttempts; ++attempt) {
+        r = ExchangeFrame(4, 5, static_cast<std::uint16_t>(length + 3));
+        if (r == LinkOk)
+            break;
+    }
+    LastLinkResult = r;
+    return r;
+}
+
+std::uint8_t DTrans::WriteBlock(std::uint32_t address, std::uint16_t count, std::uint8_t parameter,
+                                const std::uint8_t* data) {
+    WaitTicks(1);
+    TxBuffer[1] = static_cast<std::uint8_t>(address & 0xFF);
+    TxBuffer[2] = static_cast<std::uint8_t>((address >> 8) & 0xFF);
+    TxBuffer[3] = static_cast<std::uint8_t>((address >> 16) & 0xFF);
+    TxBuffer[4] = parameter;
+    // The frame must fit the buffer with its checksum.
+    const std::uint16_t fits = static_cast<std::uint16_t>(TxBuffer.size() - 6);
+    count = std::min(count, fits);
+    for (std::uint16_t i = 0; i < count; ++i)
+        TxBuffer[5 + i] = data[i];
+    std::uint8_t r = LinkTimeout;
+    for (std::uint16_t attempt = 0; attempt < FrameAttempts; ++attempt) {
+        r = ExchangeFrame(5, static_cast<std::uint16_t>(count + 4), 2);
+        if (r == LinkOk)
+            break;
+    }
+    return r == LinkOk ? 0 : 1;
+}

@@ -1,0 +1,182 @@
+#include "link/pordt.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+// Control characters of an operating-system message would break a message box line.
+QString printable(QString text) {
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+} // namespace
+
+Pordt::Pordt() = default;
+
+Pordt::~Pordt() {
+    (void)SetOpen(false);
+}
+
+QString Pordt::PortFolder() {
+    const QString fromEnv = qEnvironmentVariable("ZORVAN_PORTS");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    return QDir::homePath() + QStringLiteral("/.config/zorvan/ports");
+}
+
+QString Pordt::DevicePath(int comNumber) {
+    if (comNumber < 1)
+        return QString();
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(comNumber);
+#else
+    const QFileInfo link(PortFolder() + QStringLiteral("/com%1").arg(comNumber));
+    if (link.exists() || link.isSymLink()) {
+        // Resolve the link so that two names for one device share one lock.
+        const QString target = link.canonicalFilePath();
+        return target.isEmpty() ? link.absoluteFilePath() : target;
+    }
+    if (comNumber <= 32)
+        return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
+    if (comNumber <= 64)
+        return QStringLiteral("/dev/ttyUSB%1").arg(comNumber - 33);
+    if (comNumber <= 96)
+        return QStringLiteral("/dev/ttyACM%1").arg(comNumber - 65);
+    return QString();
+#endif
+}
+
+bool Pordt::fail(const QString& text) {
+    lastError_ = text;
+    return false;
+}
+
+bool Pordt::SetComNumber(int n) {
+    comNumber_ = n;
+    if (!port_.isOpen())
+        return true;
+    (void)SetOpen(false);
+    return SetOpen(true);
+}
+
+bool Pordt::SetBaud(int b) {
+    baud_ = b;
+    if (!port_.isOpen())
+        return true;
+    if (!port_.setBaudRate(b))
+        return fail(printable(port_.errorString()));
+    return true;
+}
+
+void Pordt::SetParityNone() {
+    if (port_.isOpen() && port_.parity() != QSerialPort::NoParity)
+        port_.setParity(QSerialPort::NoParity);
+}
+
+bool Pordt::Open() const {
+    return port_.isOpen();
+}
+
+bool Pordt::SetOpen(bool open) {
+    if (open == port_.isOpen())
+        return true;
+    if (!open) {
+        port_.close();
+        port_.clearError();
+        return true;
+    }
+
+    const QString path = DevicePath(comNumber_);
+#ifndef Q_OS_WIN
+    // A device that is not there (or a COM number that leads nowhere) must
+    // read as "does not exist", not as whatever the open call happens to say.
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return fail(BadIdText);
+#endif
+    port_.setPortName(path);
+    port_.setBaudRate(baud_);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(0);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = port_.error();
+        const QString text = port_.errorString();
+        port_.clearError();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return fail(BadIdText);
+        case QSerialPort::PermissionError:
+            return fail(OpenText);
+        default:
+            return fail(printable(text));
+        }
+    }
+    // A pseudo-terminal or a three-wire adapter has no modem lines: failing to
+    // raise them is not a failure of the open.
+    (void)port_.setDataTerminalReady(true);
+    (void)port_.setRequestToSend(true);
+    port_.clearError();
+    return true;
+}
+
+bool Pordt::ensureOpen() {
+    if (port_.isOpen())
+        return true;
+    return fail(NotOpenText);
+}
+
+std::uint16_t Pordt::OutputCount() const {
+    if (!port_.isOpen())
+        return 0;
+    return static_cast<std::uint16_t>(std::min<qint64>(port_.bytesToWrite(), 0xFFFF));
+}
+
+bool Pordt::FlushInput() {
+    if (!ensureOpen())
+        return false;
+    // Drops both the driver's queue and what Qt has buffered already, so a
+    // late reply to an earlier frame can never be read as part of the next.
+    return port_.clear(QSerialPort::Input);
+}
+
+bool Pordt::FlushOutput() {
+    if (!ensureOpen())
+        return false;
+    return port_.clear(QSerialPort::Output);
+}
+
+bool Pordt::SendByte(std::uint8_t b) {
+    return SendBlock(&b, 1);
+}
+
+bool Pordt::SendBlock(const std::uint8_t* buffer, std::uint16_t length) {
+    if (!ensureOpen())
+        return false;
+    if (port_.bytesToWrite() + length > OutSize)
+        return fail(QStringLiteral("ie_Buffer - output buffer full"));
+    const qint64 written = port_.write(reinterpret_cast<const char*>(buffer), length);
+    if (written != length)
+        return fail(printable(port_.errorString()));
+    // Hand the bytes to the driver now rather than on the next event loop pass.
+    port_.flush();
+    return true;
+}
+
+bool Pordt::InputReady() const {
+    return port_.isOpen() && port_.bytesAvailable() > 0;
+}
+
+std::uint8_t Pordt::ReadByte() {
+    char c = 0;
+    if (!port_.getChar(&c))
+        (void)fail(NotOpenText);
+    return static_cast<std::uint8_t>(c);
+}
