@@ -15,6 +15,12 @@ constexpr int PresenceFlagsPos = 18;
 constexpr std::uint8_t MeasurePresent = 0x70;
 // ...and the moment only with this one.
 constexpr std::uint8_t MomentPresent = 0x40;
+// A one-byte measurement of 0xFF means "no value"; an erased slot is all 0xFF.
+constexpr std::uint8_t NoValue = 0xFF;
+
+// Byte k of the reply. A position outside the view reads as an erased byte
+// (0xFF), so a short view can never be read past its end.
+[[nodiscard]] std::uint8_t ReplyByte(ReplyView reply, int k);
 
 // BCD byte to its value, without range checks: 0x1F gives 25, 0xFF 165.
 [[nodiscard]] std::uint8_t hex2dec(std::uint8_t b);
@@ -31,9 +37,12 @@ constexpr std::uint8_t MomentPresent = 0x40;
 // One-byte measurement at p: plain or empty; 3 digits or 3 blanks.
 [[nodiscard]] QString SmallNum(ReplyView reply, int p);
 [[nodiscard]] QString FSmallNum(ReplyView reply, int p);
-// Product of positions 15 and 16: plain or empty; 5 digits or 5 blanks.
+// Product of positions 15 (weight) and 16 (reach): plain or empty; 5 digits
+// or 5 blanks. Absent when either factor has no value.
 [[nodiscard]] QString RMoment(ReplyView reply);
 [[nodiscard]] QString FRMoment(ReplyView reply);
 // Eight binary digits, bit 7 first, then "b".
 [[nodiscard]] QString Dec2Bin(std::uint8_t b);
-[[nodiscard]] constexpr std::uint16_t LoWord(std::uint32_t a) { return static_cast<std::uint16_t>(a & 0xFFFF); }
+[[nodiscard]] constexpr std::uint16_t LoWord(std::uint32_t a) {
+    return static_cast<std::uint16_t>(a & 0xFFFF);
+}
