@@ -1,0 +1,182 @@
+#include "readout/event_readout.h"
+
+#include "readout/record_reader.h"
+
+#include <exception>
+
+using namespace RecorderMap;
+
+namespace {
+
+// Steps from a page start to the last slot of the page below.
+constexpr std::uint32_t PageStep = 20;
+constexpr std::uint32_t SlotStep = 11;
+
+} // namespace
+
+EventRange EventReadRange(std::uint32_t pointer, bool wrapped)
+{
+    EventRange range;
+    range.start = pointer;
+    if (!wrapped) {
+        range.end = EventStart;
+        range.progress = pointer - EventStart;
+    } else {
+        range.end = (pointer / PageSize + 1) * PageSize;
+        range.progress = pointer - range.end + (EventEnd - EventStart);
+    }
+    return range;
+}
+
+std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped)
+{
+    if (wrapped && address == EventStart)
+        address = EventEnd;
+    return address - (LoWord(address) == 0 ? PageStep : SlotStep);
+}
+
+QString EventFinalMessage(const OutputChoice& choice)
+{
+    const int ticked = int(choice.xls) + int(choice.txt) + int(choice.hex);
+    QString text = QStringLiteral("Данные прочитаны в файл");
+    if (ticked > 1)
+        text += QStringLiteral("ы");
+    if (choice.xls)
+        text += QLatin1Char(' ') + EventFiles::XlsName;
+    if (choice.xls && (choice.txt || choice.hex))
+        text += QLatin1Char(',');
+    if (choice.txt)
+        text += QLatin1Char(' ') + EventFiles::TxtName;
+    if (choice.txt && choice.hex)
+        text += QLatin1Char(',');
+    if (choice.hex)
+        text += QLatin1Char(' ') + EventFiles::HexName;
+    return text;
+}
+
+EventReadout::EventReadout(ReadoutHost& host, RecorderRequests& requests,
+                           const bool& breakRequested, MessageGateway& messages, PrintPager& pager,
+                           const MessageTexts& texts, IdentData& ident)
+    : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
+      messages_(messages), texts_(texts), ident_(ident), files_(messages, pager)
+{
+}
+
+void EventReadout::Finish()
+{
+    files_.Finish();
+    logFileErrors();
+    (void)log_.Close();
+}
+
+void EventReadout::logFileErrors()
+{
+    if (!log_.IsOpen())
+        return;
+    for (const QString& error : files_.TakeErrors())
+        log_.Line(error);
+}
+
+void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now)
+{
+    choice_ = choice;
+    withReach_ = withReach;
+    if (!files_.Open(choice))
+        return;
+    if (!log_.Open()) {
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Невозможно открыть файл ") + ReadoutLog::FileName);
+        return;
+    }
+    std::uint32_t start = 0;
+    bool wrapped = false;
+    try {
+        if (!prepare(now, start, wrapped))
+            return;
+        readRecords(start, wrapped);
+    } catch (const std::exception& e) {
+        // Nothing here throws by design; a failed allocation must still end
+        // the readout cleanly with what was read on disk.
+        log_.Line((QStringLiteral("Ошибка: ") + QString::fromLocal8Bit(e.what())).left(99));
+    }
+}
+
+bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped)
+{
+    log_.Start(now, QStringLiteral("Чтение черного ящика"));
+
+    if (!requests_.ReadIdentification(ident_)) {
+        log_.Failure(QStringLiteral("Не удалось прочитать идентификационную информацию. "),
+                     link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Идентификационная информация прочитана"));
+
+    link_.WaitTicks(5);
+    if (!host_.ReadClock()) {
+        log_.Failure(QStringLiteral("Не удалось прочитать время. "), link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Прочитано время ") + host_.ClockText());
+
+    link_.WaitTicks(5);
+    if (link_.ReadBlock(LastEventSlot, EventLength, MemorySelector) != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "), link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать последнюю запись"));
+        return false;
+    }
+    wrapped = !requests_.ReplyBlank(EventLength);
+    log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
+                      : QStringLiteral("Прочитана последняя запись. Она пуста"));
+
+    link_.WaitTicks(5);
+    if (requests_.ReadPointerBlock() != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать адрес. "), link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
+        return false;
+    }
+    start = requests_.EventPointer();
+    if (!ValidEventPointer(start)) {
+        const QString text = QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
+        log_.Line(text);
+        messages_.inform(MessageIcon::Error, text);
+        return false;
+    }
+    return true;
+}
+
+void EventReadout::readRecords(std::uint32_t start, bool wrapped)
+{
+    const EventRange range = EventReadRange(start, wrapped);
+    const QString startText = QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h");
+    const QString endText = QStringLiteral("Конечный адрес ") + Hex5(range.end) + QStringLiteral("h");
+    host_.SetStatusPanel(1, QLatin1Char(' ') + startText);
+    host_.SetStatusPanel(2, QLatin1Char(' ') + endText);
+    log_.Line(startText);
+    log_.Line(endText);
+    host_.SetReadoutColour();
+    host_.SetProgressMaximum(static_cast<int>(range.progress));
+
+    RecordReader reader(link_, breakRequested_, log_, messages_);
+    const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    std::uint32_t progress = 0;
+    std::uint32_t address = range.start;
+    do {
+        if (reader.Read(address, EventLength) != RecordRead::Read)
+            return;
+        if (address == range.start)
+            host_.ShowNewestRecord();
+        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) + QLatin1Char(' ') +
+                                    RTime(reply) + QStringLiteral(" по адресу ") + Hex5(address) +
+                                    QStringLiteral("h"));
+        EventLogInput input{withReach_, host_.ClockText(), texts_, ident_};
+        files_.SaveLog(reply, address, input);
+        logFileErrors();
+        const std::uint32_t previous = PreviousEventSlot(address, wrapped);
+        progress += (wrapped && address == EventStart ? EventEnd : address) - previous;
+        address = previous;
+        host_.SetProgress(static_cast<int>(progress));
+    } while (address != range.end - PageStep);
+
+    messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));
+}
