@@ -1,0 +1,194 @@
+#include "summator/sum_readout.h"
+
+#include "readout/record_reader.h"
+#include "summator/report_file.h"
+
+#include <exception>
+
+using namespace RecorderMap;
+
+namespace {
+
+constexpr std::uint32_t SumStep = 16;
+
+} // namespace
+
+SumRange SumReadRange(std::uint32_t pointer, bool wrapped)
+{
+    SumRange range;
+    range.start = pointer;
+    if (!wrapped) {
+        range.end = SumStart;
+        range.progress = pointer - SumStart;
+    } else {
+        range.end = (pointer / PageSize + 1) * PageSize;
+        range.progress = pointer - range.end + (SumEnd - SumStart);
+    }
+    return range;
+}
+
+std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped)
+{
+    if (wrapped && address == SumStart)
+        address = SumEnd;
+    return address - SumStep;
+}
+
+QString SumFinalMessage(const OutputChoice& choice)
+{
+    QString text = QStringLiteral("Данные прочитаны в файлы ") + ReportFileName;
+    if (choice.xls)
+        text += QStringLiteral(", ") + SumFiles::XlsName;
+    if (choice.txt)
+        text += QStringLiteral(", ") + SumFiles::TxtName;
+    if (choice.hex)
+        text += QStringLiteral(", ") + SumFiles::HexName;
+    return text;
+}
+
+SumReadout::SumReadout(ReadoutHost& host, RecorderRequests& requests, const bool& breakRequested,
+                       MessageGateway& messages, PrintPager& pager, IdentData& ident)
+    : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
+      messages_(messages), ident_(ident), files_(messages, pager)
+{
+}
+
+void SumReadout::Finish()
+{
+    files_.Finish();
+    logFileErrors();
+    if (report_.IsOpen() && !report_.Close())
+        messages_.inform(MessageIcon::Error, QStringLiteral("Невозможно закрыть файл ") + ReportFileName);
+    (void)log_.Close();
+}
+
+void SumReadout::logFileErrors()
+{
+    if (!log_.IsOpen())
+        return;
+    for (const QString& error : files_.TakeErrors())
+        log_.Line(error);
+}
+
+void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now)
+{
+    choice_ = choice;
+    if (!files_.Open(choice.files))
+        return;
+    if (!report_.Create(ReportFileName)) {
+        messages_.inform(MessageIcon::Error, QStringLiteral("Невозможно открыть файл ") + ReportFileName);
+        return;
+    }
+    if (!log_.Open()) {
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Невозможно открыть файл ") + ReadoutLog::FileName);
+        return;
+    }
+    std::uint32_t start = 0;
+    bool wrapped = false;
+    try {
+        if (!prepare(now, start, wrapped))
+            return;
+        readRecords(start, wrapped);
+    } catch (const std::exception& e) {
+        // Nothing here throws by design; a failed allocation must still end
+        // the readout cleanly with what was read on disk.
+        log_.Line((QStringLiteral("Ошибка: ") + QString::fromLocal8Bit(e.what())).left(100));
+    }
+}
+
+bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped)
+{
+    log_.Start(now, QStringLiteral("Чтение сумматора"));
+
+    if (!requests_.ReadIdentification(ident_)) {
+        log_.Failure(QStringLiteral("Не удалось прочитать идентификационную информацию. "),
+                     link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Идентификационная информация прочитана"));
+
+    link_.WaitTicks(5);
+    if (!host_.ReadClock()) {
+        log_.Failure(QStringLiteral("Не удалось прочитать время. "), link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Прочитано время ") + host_.ClockText());
+
+    link_.WaitTicks(1);
+    if (link_.ReadBlock(LastSumSlot, SumLength, MemorySelector) != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "), link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать последнюю запись"));
+        return false;
+    }
+    wrapped = !requests_.ReplyBlank(SumLength);
+    log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
+                      : QStringLiteral("Прочитана последняя запись. Она пуста"));
+
+    spectrum_.Reset();
+
+    link_.WaitTicks(1);
+    if (requests_.ReadPointerBlock() != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать адрес. "), link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
+        return false;
+    }
+    start = requests_.SumPointer();
+    if (!ValidSumPointer(start)) {
+        const QString text = QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
+        log_.Line(text);
+        messages_.inform(MessageIcon::Error, text);
+        return false;
+    }
+    const SumRange range = SumReadRange(start, wrapped);
+    log_.Line(QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h"));
+    log_.Line(QStringLiteral("Конечный адрес ") + Hex5(range.end) + QStringLiteral("h"));
+
+    link_.WaitTicks(1);
+    if (!requests_.ReadEraseTime(eraseTimeText_)) {
+        log_.Failure(QStringLiteral("Не удалось прочитать время стирания. "), link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Прочитано время стирания ") + eraseTimeText_);
+    return true;
+}
+
+void SumReadout::readRecords(std::uint32_t start, bool wrapped)
+{
+    const SumRange range = SumReadRange(start, wrapped);
+    host_.SetStatusPanel(1, QStringLiteral(" Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h"));
+    host_.SetStatusPanel(2, QStringLiteral(" Конечный адрес ") + Hex5(range.end) + QStringLiteral("h"));
+    host_.SetReadoutColour();
+    host_.SetProgressMaximum(static_cast<int>(range.progress));
+
+    RecordReader reader(link_, breakRequested_, log_, messages_);
+    const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    std::uint32_t progress = 0;
+    std::uint32_t address = range.start;
+    for (;;) {
+        if (reader.Read(address, SumLength) != RecordRead::Read)
+            return;
+        if (address == range.start)
+            host_.ShowNewestRecord();
+        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) + QLatin1Char(' ') +
+                                    RTime(reply) + QStringLiteral(" по адресу ") + Hex5(address) +
+                                    QStringLiteral("h"));
+        (void)spectrum_.Rating(reply, choice_.basis, choice_.fullScale);
+        const SumLogInput input{choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_};
+        files_.SummLog(reply, address, input);
+        logFileErrors();
+        address = PreviousSumSlot(address, wrapped);
+        progress += SumStep;
+        host_.SetProgress(static_cast<int>(progress));
+        if (address == range.end - SumStep)
+            break;
+    }
+
+    const ReportInput report{ident_, spectrum_, host_.ClockText(), eraseTimeText_, choice_.basis,
+                             choice_.fullScale};
+    if (!RepoPrint(report_, report)) {
+        messages_.inform(MessageIcon::Error, ReportWriteErrorText(ReportFileName));
+        log_.Line(ReportWriteErrorText(ReportFileName));
+    }
+    messages_.inform(MessageIcon::Information, SumFinalMessage(choice_.files));
+}

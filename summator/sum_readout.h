@@ -1,0 +1,67 @@
+#pragma once
+
+#include "link/message_gateway.h"
+#include "link/recorder_requests.h"
+#include "readout/readout_host.h"
+#include "readout/readout_log.h"
+#include "summator/load_spectrum.h"
+#include "summator/sum_files.h"
+
+#include <QDateTime>
+
+#include <cstdint>
+
+// Addresses of a summator readout, newest record first.
+struct SumRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;      // the last record read
+    std::uint32_t progress = 0; // sum of the address steps of the whole readout
+};
+// Not wrapped: from the pointer down to 0x10000. Wrapped: on from 0x2FFF0
+// down to the start of the page above the pointer's page.
+[[nodiscard]] SumRange SumReadRange(std::uint32_t pointer, bool wrapped);
+[[nodiscard]] std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped);
+// "Данные прочитаны в файлы report.xls..." naming the files written.
+[[nodiscard]] QString SumFinalMessage(const OutputChoice& choice);
+
+struct SumReadoutChoice {
+    OutputChoice files;
+    RatingBasis basis = RatingBasis::Moment;
+    std::int32_t fullScale = 800; // the 100 % moment or weight
+};
+
+// Reads the whole summator history, newest first, into the summator files,
+// the load spectrum and the report. The spectrum, the rows, the clock and
+// erase texts stay after the readout for the reports made from them.
+class SumReadout {
+public:
+    SumReadout(ReadoutHost& host, RecorderRequests& requests, const bool& breakRequested,
+               MessageGateway& messages, PrintPager& pager, IdentData& ident);
+
+    void Run(const SumReadoutChoice& choice, const QDateTime& now);
+    // Completes the print page, closes the files, the report and the log.
+    void Finish();
+
+    [[nodiscard]] const LoadSpectrum& Spectrum() const { return spectrum_; }
+    [[nodiscard]] const SumRows& Rows() const { return files_.Rows(); }
+    [[nodiscard]] const QString& EraseTimeText() const { return eraseTimeText_; }
+    [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
+
+private:
+    bool prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped);
+    void readRecords(std::uint32_t start, bool wrapped);
+    void logFileErrors();
+
+    ReadoutHost& host_;
+    RecorderRequests& requests_;
+    DTrans& link_;
+    const bool& breakRequested_;
+    MessageGateway& messages_;
+    IdentData& ident_;
+    SumFiles files_;
+    TextFile report_;
+    ReadoutLog log_;
+    LoadSpectrum spectrum_;
+    QString eraseTimeText_;
+    SumReadoutChoice choice_;
+};
