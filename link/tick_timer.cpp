@@ -11,6 +11,7 @@ std::int64_t steadyMs() {
 }
 
 MonotonicClock clockSource = &steadyMs;
+int timeScale = 1;
 
 } // namespace
 
@@ -19,7 +20,15 @@ void SetMonotonicClock(MonotonicClock clock) {
 }
 
 std::int64_t MonotonicMs() {
-    return clockSource();
+    return clockSource() * timeScale;
+}
+
+void SetTimeScale(int factor) {
+    timeScale = std::max(1, factor);
+}
+
+int TimeScale() {
+    return timeScale;
 }
 
 std::int32_t CurrentTick() {
@@ -52,5 +61,6 @@ std::int64_t MsUntilDue(const TickTimer& timer) {
     if (now < timer.start)
         ticksLeft -= TickWrap;
     const std::int64_t intoTick = MonotonicMs() % TickMs;
-    return std::max<std::int64_t>(1, ticksLeft * TickMs - intoTick);
+    const std::int64_t clockMs = ticksLeft * TickMs - intoTick;
+    return std::max<std::int64_t>(1, (clockMs + timeScale - 1) / timeScale);
 }

@@ -18,10 +18,15 @@ struct TickTimer {
 using MonotonicClock = std::int64_t (*)();
 void SetMonotonicClock(MonotonicClock clock); // nullptr restores the real one
 [[nodiscard]] std::int64_t MonotonicMs();
+// Makes the link's clock run `factor` times faster than real time, so that
+// tests of long procedures keep every pause and limit in proportion without
+// waiting for them. 1 is real time, and the program never changes it.
+void SetTimeScale(int factor);
+[[nodiscard]] int TimeScale();
 
 [[nodiscard]] std::int32_t CurrentTick();
 void StartTicks(TickTimer& timer, std::int32_t ticks);
 void StartSeconds(TickTimer& timer, std::int32_t seconds);
 [[nodiscard]] bool TimerDue(const TickTimer& timer);
-// Milliseconds until the timer comes due, 0 when it is due already.
+// Real milliseconds until the timer comes due, 0 when it is due already.
 [[nodiscard]] std::int64_t MsUntilDue(const TickTimer& timer);
