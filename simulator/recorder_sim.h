@@ -135,6 +135,10 @@ private:
     class Server;
     friend class Server;
 
+    // Wakes the serving thread so that changed faults act at once.
+    void kickLocked();
+
+    std::mutex startStop_; // Start and Stop one at a time
     mutable std::mutex mutex_;
     mutable std::condition_variable requestSeen_;
     std::unique_ptr<RecorderMemory> memory_;
@@ -144,6 +148,7 @@ private:
     std::vector<Request> requests_;
     QByteArray received_;
     bool logRequests_ = false;
+    QString devicePath_;
 
     std::unique_ptr<Server> server_;
 };

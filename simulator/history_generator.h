@@ -1,0 +1,25 @@
+#pragma once
+
+#include "simulator/recorder_sim.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+class RecorderMemory;
+
+// Fills a recorder's memory with a plausible working history: events of
+// every kind with consistent relay, output and input states, summator
+// records with growing totals, and an identification area. The same options
+// give the same bytes; `newest` stands in for an invalid options.newest.
+void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
+                     const QDateTime& newest);
+
+// cp1251 bytes of a text (Latin, Cyrillic and a few signs; others as '?').
+QByteArray EncodeCp1251(const QString& text);
+
+// The 360 bytes of a plausible identification area; fields padded with
+// blanks or zero bytes.
+QByteArray MakeIdentification(std::uint32_t seed);
