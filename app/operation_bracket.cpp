@@ -1,0 +1,142 @@
+// The bracket around every exchange with the recorder: Disable opens the port
+// and greys what could start a second exchange, ShutDown gives everything back.
+
+#include "app/time_form.h"
+#include "app/zorvan_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+
+TZorvan::ExchangeScope::ExchangeScope(TZorvan& window) : window_(window) {
+    ++window_.exchangeDepth_;
+}
+
+TZorvan::ExchangeScope::~ExchangeScope() {
+    if (--window_.exchangeDepth_ == 0 && window_.closePending_) {
+        // The close asked for during the exchange, now that it is over; queued
+        // so that the handler unwinds first.
+        QTimer::singleShot(0, &window_, [w = &window_] { w->close(); });
+    }
+}
+
+std::vector<QWidget*> TZorvan::OperationControls() const {
+    return {ReadMemButton,  ReadSumButton, RefreshButton,  ERefreshButton, ClearMemButton,
+            ClearSumButton, TimeButton,    ReadTimeButton, ComSpin,        SpidSpin,
+            ETxtBox,        ELogBox,       TxtBox,         LogBox,         EHexBox,
+            HexBox,         RadioMax,      RadioBec};
+}
+
+QColor TZorvan::ButtonFaceColour() {
+    return QApplication::palette().color(QPalette::Button);
+}
+
+QColor TZorvan::AutoRefreshColour() {
+    return QApplication::palette().color(QPalette::ToolTipBase);
+}
+
+void TZorvan::SetStatusColours(const QColor& background, const QColor& text) {
+    QPalette p = StatusBar->palette();
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::WindowText, text);
+    StatusBar->setPalette(p);
+    for (QLabel* panel : StatusPanel)
+        panel->setPalette(p);
+}
+
+QColor TZorvan::StatusColour() const {
+    return StatusBar->palette().color(QPalette::Window);
+}
+
+QColor TZorvan::StatusTextColour() const {
+    return StatusPanel[0]->palette().color(QPalette::WindowText);
+}
+
+void TZorvan::ClearFlags() {
+    EventMode = false;
+    SumMode = false;
+    LogOpen = false;
+    AutoRefreshBusy = false;
+}
+
+void TZorvan::BreakButtonClick() {
+    BreakRequested = true;
+}
+
+bool TZorvan::Disable() {
+    // One operation at a time: the link must not be entered twice.
+    if (bracketOpen_)
+        return false;
+    if (!Port.SetOpen(true)) {
+        messages_.inform(MessageIcon::Error, Port.LastError());
+        return false;
+    }
+    bracketOpen_ = true;
+
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    if (!AutoBox->isChecked()) {
+        SetStatusColours(ExchangeColour, text);
+        StatusPanel[0]->setText(ExchangeText);
+    } else {
+        SetStatusColours(AutoRefreshColour(), text);
+        StatusPanel[0]->clear();
+    }
+    BreakButton->setEnabled(true);
+    for (QWidget* control : OperationControls())
+        control->setEnabled(false);
+    // A running automatic refresh must stay switchable off.
+    if (!AutoBox->isChecked())
+        AutoBox->setEnabled(false);
+    if (TimeForm != nullptr)
+        TimeForm->SetLinkBusy(true);
+
+    BreakRequested = false;
+    FirstRecord = true;
+    PageLines = 0;
+    PageNumber = 1;
+    return true;
+}
+
+void TZorvan::ShutDown() {
+    // Closing a closed port does nothing; only what was opened is closed.
+    if (Port.Open() && !Port.SetOpen(false))
+        messages_.inform(MessageIcon::Error, Port.LastError());
+    Timer.stop();
+
+    if (CompleteFiles)
+        CompleteFiles();
+    const std::pair<TextFile*, const QString*> files[] = {{&TxtFile, &TxtFileName},
+                                                          {&XlsFile, &XlsFileName},
+                                                          {&HexFile, &HexFileName},
+                                                          {&ReportFile, &ReportFileName},
+                                                          {&LogFile, &LogFileName}};
+    for (const auto& [file, name] : files) {
+        if (file->IsOpen() && !file->Close())
+            messages_.inform(MessageIcon::Error,
+                             QStringLiteral("Невозможно закрыть файл ") + *name);
+    }
+
+    ClearFlags();
+
+    BreakButton->setEnabled(false);
+    for (QWidget* control : OperationControls())
+        control->setEnabled(true);
+    AutoBox->setEnabled(true);
+    AutoBox->setChecked(false);
+
+    for (QLabel* panel : StatusPanel)
+        panel->clear();
+    // The clock write turns the text white; idle text is the normal colour.
+    SetStatusColours(ButtonFaceColour(), QApplication::palette().color(QPalette::WindowText));
+    ReadBar->setValue(0);
+
+    bracketOpen_ = false;
+    if (TimeForm != nullptr)
+        TimeForm->SetLinkBusy(false);
+}
