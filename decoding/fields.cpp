@@ -29,11 +29,11 @@ bool MeasureShown(ReplyView reply, int p) {
            (ReplyByte(reply, PresenceFlagsPos) & MeasurePresent) != 0;
 }
 
-// A moment needs both factors: 0xFF is "no value", not 255 tonnes or metres.
+// Only two erased factors hide the moment; one 0xFF still takes part as 255.
 bool MomentShown(ReplyView reply) {
-    return ReplyByte(reply, MomentWeightPos) != NoValue &&
-           ReplyByte(reply, MomentReachPos) != NoValue &&
-           (ReplyByte(reply, PresenceFlagsPos) & MomentPresent) != 0;
+    const bool bothErased =
+        ReplyByte(reply, MomentWeightPos) == NoValue && ReplyByte(reply, MomentReachPos) == NoValue;
+    return !bothErased && (ReplyByte(reply, PresenceFlagsPos) & MomentPresent) != 0;
 }
 
 unsigned Moment(ReplyView reply) {

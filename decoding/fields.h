@@ -38,7 +38,7 @@ constexpr std::uint8_t NoValue = 0xFF;
 [[nodiscard]] QString SmallNum(ReplyView reply, int p);
 [[nodiscard]] QString FSmallNum(ReplyView reply, int p);
 // Product of positions 15 (weight) and 16 (reach): plain or empty; 5 digits
-// or 5 blanks. Absent when either factor has no value.
+// or 5 blanks. Absent only when both factors are 0xFF.
 [[nodiscard]] QString RMoment(ReplyView reply);
 [[nodiscard]] QString FRMoment(ReplyView reply);
 // Eight binary digits, bit 7 first, then "b".

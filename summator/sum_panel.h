@@ -13,7 +13,7 @@ struct SumPanelView {
     QString totalWeight; // lifted tonnes, record bytes 8..10
     QString weight;      // weight of the cycle; empty when 0xFF
     QString reach;       // reach of the cycle; empty when 0xFF
-    QString moment;      // weight x reach; empty unless both are present
+    QString moment;      // weight x reach; empty only when both are 0xFF
 };
 
 // The panel contents for the summator record in the reply (record byte i at

