@@ -1,0 +1,145 @@
+#include "file_fixture.h"
+#include "readout/print_pager.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+// A head shaped like the real ones: 21 identification lines counted as 20,
+// title, clock line and an empty line counted as 3, two heading lines.
+PrintHead RealShapedHead() {
+    PrintHead head;
+    for (int i = 0; i < 21; ++i)
+        head.opening << QStringLiteral("id%1").arg(i);
+    head.opening << QStringLiteral("title") << QStringLiteral("clock") << QString();
+    head.openingCount = 23;
+    head.columns << QStringLiteral("col1") << QStringLiteral("col2");
+    return head;
+}
+
+// Feeds count records, present or not, and returns every line produced,
+// completion included.
+QStringList RunPager(PrintPager& pager, int count, bool present = true) {
+    const PrintHead head = RealShapedHead();
+    QStringList all;
+    for (int i = 1; i <= count; ++i) {
+        std::optional<QString> line;
+        if (present)
+            line = QStringLiteral("rec%1").arg(i);
+        all << pager.RecordLines(head, line);
+        pager.RecordDone();
+    }
+    all << pager.CompletionLines();
+    return all;
+}
+
+// Splits the produced lines into printed pages at the form-feed lines.
+QList<QStringList> Pages(const QStringList& lines) {
+    QList<QStringList> pages{{}};
+    for (const QString& line : lines) {
+        if (line == QStringLiteral("\f"))
+            pages.append(QStringList());
+        pages.last() << line;
+    }
+    return pages;
+}
+
+int RecordCount(const QStringList& page) {
+    return static_cast<int>(page.filter(QRegularExpression(QStringLiteral("^rec\\d+$"))).size());
+}
+
+TEST(PrintPager, ResetGivesTheStartOfAnOperation) {
+    PrintPager pager;
+    (void)RunPager(pager, 40);
+    pager.Reset();
+    EXPECT_TRUE(pager.FirstRecord());
+    EXPECT_EQ(pager.PageLines(), 0u);
+    EXPECT_EQ(pager.PageNumber(), 1u);
+}
+
+TEST(PrintPager, FirstRecordOpensTheFileWithoutFormFeed) {
+    PrintPager pager;
+    const PrintHead head = RealShapedHead();
+    const QStringList lines = pager.RecordLines(head, QStringLiteral("rec1"));
+    QStringList expected = head.opening;
+    expected << QStringLiteral("col1") << QStringLiteral("col2") << QString()
+             << QStringLiteral("rec1");
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(pager.PageLines(), 27u);
+    EXPECT_TRUE(pager.FirstRecord()) << "only RecordDone ends the first record";
+    pager.RecordDone();
+    EXPECT_FALSE(pager.FirstRecord());
+}
+
+// The page shapes of a 100-record print file: 29, 52 and 19 records, every
+// page 58 lines long, the last padded to full length by the completion.
+TEST(PrintPager, HundredRecordsMakeThreeFullPages) {
+    PrintPager pager;
+    const QStringList lines = RunPager(pager, 100);
+    const QList<QStringList> pages = Pages(lines);
+    ASSERT_EQ(pages.size(), 3);
+
+    const int expectedRecords[] = {29, 52, 19};
+    for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE(p + 1);
+        EXPECT_EQ(pages[p].size(), 58);
+        EXPECT_EQ(RecordCount(pages[p]), expectedRecords[p]);
+        EXPECT_EQ(pages[p].last(), Footer(p + 1));
+        EXPECT_EQ(pages[p][pages[p].size() - 2], QString());
+    }
+    // Records run on without a gap: the first of page 2 is record 30.
+    EXPECT_EQ(pages[1].mid(0, 5),
+              (QStringList{QStringLiteral("\f"), QStringLiteral("col1"), QStringLiteral("col2"),
+                           QString(), QStringLiteral("rec30")}));
+    EXPECT_EQ(pages[2][4], QStringLiteral("rec82"));
+    // 3 heading lines and 19 records are counted: 34 empty lines reach 56.
+    const QStringList tail = pages[2].mid(4 + 19, 34);
+    EXPECT_EQ(tail, QStringList(34, QString()));
+}
+
+TEST(PrintPager, StopBeforeFirstRecordLeavesOneBlankNumberedPage) {
+    PrintPager pager;
+    QStringList expected(56, QString());
+    expected << Footer(1);
+    EXPECT_EQ(pager.CompletionLines(), expected);
+}
+
+TEST(PrintPager, AbsentRecordsAreNotCounted) {
+    PrintPager pager;
+    const QStringList lines = RunPager(pager, 200, false);
+    // Headings only, then the first page padded: 21 + 3 + 3 + 30 empty + footer.
+    ASSERT_EQ(lines.size(), 58);
+    EXPECT_EQ(lines.last(), Footer(1));
+    EXPECT_EQ(lines.mid(27, 30), QStringList(30, QString()));
+}
+
+// A readout whose last record closed its page leaves nothing to complete;
+// padding it would add a blank page without heading or form feed.
+TEST(PrintPager, PageClosedByTheLastRecordNeedsNoCompletion) {
+    for (const int count : {29, 81}) {
+        SCOPED_TRACE(count);
+        PrintPager pager;
+        const QStringList lines = RunPager(pager, count);
+        EXPECT_EQ(lines.last(), Footer(count == 29 ? 1 : 2));
+        EXPECT_EQ(lines.count(QStringLiteral("\f")), count == 29 ? 0 : 1);
+        EXPECT_EQ(lines.size(), count == 29 ? 58 : 116);
+    }
+}
+
+TEST(PrintPager, CompletionRunsOnce) {
+    PrintPager pager;
+    (void)RunPager(pager, 5);
+    EXPECT_TRUE(pager.CompletionLines().isEmpty());
+}
+
+TEST(PrintPager, FooterText) {
+    EXPECT_EQ(PrintPager::Footer(1), Footer(1));
+    EXPECT_EQ(PrintPager::Footer(12),
+              QString(27, QLatin1Char(' ')) + QStringLiteral("Страница 12"));
+}
+
+} // namespace
