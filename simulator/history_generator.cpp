@@ -221,7 +221,7 @@ QByteArray MakeIdentification(std::uint32_t seed) {
         {craneNumber, 20},
         {QString::number(year), 10},
         {QStringLiteral("ОАО «Ивановский машзавод»"), 30},
-        {QStringLiteral("ООО «СтройМеханизация» №3"), 40},
+        {QStringLiteral("ООО «Стройтехмонтаж» №3"), 40},
         {QStringLiteral("25 т"), 20},
         {QStringLiteral("А3"), 10},
         {QStringLiteral("10 лет"), 10},
@@ -233,8 +233,9 @@ QByteArray MakeIdentification(std::uint32_t seed) {
         {QStringLiteral("ЗАО «Приборист»"), 20},
         {QStringLiteral("ООО «Кран-Сервис»"), 20},
         {commissioned, 10},
-        {QStringLiteral("Крюковая подвеска, основная стрела 21,7 м"), 70},
+        {QStringLiteral("Крюк, стрела 21,7 м, гусек 9 м"), 70},
     };
+    // No field uses the letter я: its code 0xFF prints as a blank.
     QByteArray out;
     int index = 0;
     for (const auto& [text, width] : fields) {

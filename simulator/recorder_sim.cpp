@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -91,6 +92,8 @@ private:
     // Sleeps to an absolute deadline; false when stopping cut it short.
     bool waitUntil(Clock::time_point deadline);
     void closePty();
+    [[nodiscard]] bool vanishDue() const;
+    void vanish();
     [[nodiscard]] bool stopRequested();
     void drainWake();
 
@@ -171,6 +174,29 @@ void RecorderSimulator::Server::closePty() {
     }
 }
 
+bool RecorderSimulator::Server::vanishDue() const {
+    std::lock_guard lock(sim_.mutex_);
+    const int after = sim_.faults_.vanishAfter;
+    return master_ >= 0 && after >= 0 && sim_.requestsSinceVanishSet_ >= after;
+}
+
+void RecorderSimulator::Server::vanish() {
+    // Let the client take the last reply first: a hang-up flushes what the
+    // line still holds. The pty hands written bytes on a moment later, so
+    // an empty queue right after the write proves nothing.
+    if (!waitUntil(Clock::now() + 50ms)) {
+        return;
+    }
+    const auto giveUp = Clock::now() + WriteGiveUp;
+    int pending = 0;
+    while (ioctl(slave_, FIONREAD, &pending) == 0 && pending > 0 && Clock::now() < giveUp) {
+        if (!waitUntil(Clock::now() + 5ms)) {
+            return;
+        }
+    }
+    closePty(); // the recorder is gone: the client's line dies
+}
+
 bool RecorderSimulator::Server::stopRequested() {
     drainWake();
     return stopping_;
@@ -217,12 +243,8 @@ void RecorderSimulator::Server::run() {
         if (stopRequested()) {
             return;
         }
-        {
-            std::lock_guard lock(sim_.mutex_);
-            const int vanish = sim_.faults_.vanishAfter;
-            if (master_ >= 0 && vanish >= 0 && sim_.requestsSinceVanishSet_ >= vanish) {
-                closePty(); // the recorder is gone: the client's line dies
-            }
+        if (vanishDue()) {
+            vanish();
         }
         pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLIN, 0}};
         const nfds_t count = master_ >= 0 ? 2 : 1;

@@ -1,0 +1,205 @@
+#include "pty_client.h"
+#include "simulator/sim_options.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Starts recorder-sim and waits for its READY line; the device path or empty.
+QString startProgram(QProcess& process, const QStringList& args,
+                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(RECORDER_SIM_PROGRAM), args);
+    if (!process.waitForStarted(5000)) {
+        return {};
+    }
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000)) {
+            return {};
+        }
+    }
+    const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+    if (!line.startsWith(QStringLiteral("READY "))) {
+        return {};
+    }
+    return line.mid(6);
+}
+
+void terminate(QProcess& process) {
+    ::kill(pid_t(process.processId()), SIGTERM);
+    process.waitForFinished(5000);
+}
+
+} // namespace
+
+TEST(SimOptions, ParsesEveryOption) {
+    SimOptions o;
+    QString error;
+    ASSERT_TRUE(ParseSimOptions({"recorder-sim",
+                                 "--com",
+                                 "7",
+                                 "--generate",
+                                 "--events",
+                                 "40",
+                                 "--sums",
+                                 "9",
+                                 "--wrapped",
+                                 "--event-pointer",
+                                 "5000B",
+                                 "--sum-pointer",
+                                 "0x18000",
+                                 "--seed",
+                                 "3",
+                                 "--silent",
+                                 "--bad-checksum",
+                                 "--cut-after",
+                                 "4",
+                                 "--extra-bytes",
+                                 "2",
+                                 "--byte-delay",
+                                 "15",
+                                 "--baud",
+                                 "1200",
+                                 "--fail-address",
+                                 "FFFECh",
+                                 "--fail-count",
+                                 "3",
+                                 "--erase-ack-delay",
+                                 "1.5",
+                                 "--vanish-after",
+                                 "10",
+                                 "--log",
+                                 "--image",
+                                 "a.img",
+                                 "--save-image",
+                                 "b.img"},
+                                &o, &error))
+        << error.toStdString();
+    EXPECT_EQ(o.com, 7);
+    EXPECT_TRUE(o.generate);
+    EXPECT_EQ(o.generateOptions.events, 40);
+    EXPECT_EQ(o.generateOptions.sums, 9);
+    EXPECT_TRUE(o.generateOptions.wrapped);
+    EXPECT_EQ(o.generateOptions.eventPointer, 0x5000Bu);
+    EXPECT_EQ(o.generateOptions.sumPointer, 0x18000u);
+    EXPECT_EQ(o.generateOptions.seed, 3u);
+    EXPECT_TRUE(o.faults.silent);
+    EXPECT_TRUE(o.faults.badChecksum);
+    EXPECT_EQ(o.faults.cutAfter, 4);
+    EXPECT_EQ(o.faults.extraBytes, 2);
+    EXPECT_EQ(o.faults.byteDelayMs, 15);
+    EXPECT_EQ(o.faults.baud, 1200);
+    EXPECT_EQ(o.failAddress, 0xFFFECu);
+    EXPECT_EQ(o.failCount, 3);
+    EXPECT_EQ(o.faults.eraseAckDelayMs, 1500);
+    EXPECT_EQ(o.faults.vanishAfter, 10);
+    EXPECT_TRUE(o.log);
+    EXPECT_EQ(o.image, QStringLiteral("a.img"));
+    EXPECT_EQ(o.saveImage, QStringLiteral("b.img"));
+}
+
+TEST(SimOptions, DefaultsGenerateAHistory) {
+    SimOptions o;
+    QString error;
+    ASSERT_TRUE(ParseSimOptions({"recorder-sim"}, &o, &error));
+    EXPECT_TRUE(o.generate);
+    EXPECT_EQ(o.com, -1);
+    EXPECT_EQ(o.faults.cutAfter, -1);
+    EXPECT_EQ(o.faults.vanishAfter, -1);
+    ASSERT_TRUE(ParseSimOptions({"recorder-sim", "--image", "x.img"}, &o, &error));
+    EXPECT_FALSE(o.generate); // the image is the content
+}
+
+TEST(SimOptions, BadValuesAreRefused) {
+    const QStringList cases[] = {
+        {"recorder-sim", "--com", "0"},
+        {"recorder-sim", "--com", "x"},
+        {"recorder-sim", "--baud", "-5"},
+        {"recorder-sim", "--event-pointer", "XYZ"},
+        {"recorder-sim", "--erase-ack-delay", "soon"},
+        {"recorder-sim", "--unknown"},
+        {"recorder-sim", "stray"},
+        {"recorder-sim", "--cut-after"},
+    };
+    for (const auto& args : cases) {
+        SimOptions o;
+        QString error;
+        EXPECT_FALSE(ParseSimOptions(args, &o, &error)) << args.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(SimOptions, HexForms) {
+    EXPECT_EQ(ParseHex(QStringLiteral("3000B")), 0x3000Bu);
+    EXPECT_EQ(ParseHex(QStringLiteral("0x3000b")), 0x3000Bu);
+    EXPECT_EQ(ParseHex(QStringLiteral("3000Bh")), 0x3000Bu);
+    EXPECT_FALSE(ParseHex(QStringLiteral("")));
+    EXPECT_FALSE(ParseHex(QStringLiteral("h")));
+    EXPECT_FALSE(ParseHex(QStringLiteral("123456789")));
+}
+
+TEST(RecorderSimProgram, ServesAndBindsAsComN) {
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    const QString folder = ports.filePath(QStringLiteral("sub/ports"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), folder);
+    QProcess process;
+    const QString device = startProgram(
+        process, {"--com", "5", "--events", "3", "--sums", "2", "--generate", "--seed", "9"}, env);
+    ASSERT_FALSE(device.isEmpty()) << process.readAllStandardError().toStdString();
+    const QString link = folder + QStringLiteral("/com5");
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), device);
+
+    PtyClient client(link); // opened through the link, as the port does
+    ASSERT_TRUE(client.IsOpen());
+    const QByteArray reply = client.Exchange(ReadRequest(0, 8, 6), 11, 2000);
+    EXPECT_EQ(Hex(reply.mid(1, 8)), "00 03 00 16 00 01 00 10");
+
+    terminate(process);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+TEST(RecorderSimProgram, LogsRequestsAndSavesItsImage) {
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("end.img"));
+    QProcess process;
+    const QString device = startProgram(process, {"--log", "--save-image", image, "--silent"});
+    ASSERT_FALSE(device.isEmpty());
+    PtyClient client(device);
+    ASSERT_TRUE(client.Send(ReadRequest(0xFFFEC, 11, 4)));
+    EXPECT_TRUE(client.Receive(1, 300).isEmpty()); // silent
+    terminate(process);
+    const QString log = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(log.contains(QStringLiteral("command 04 address 0FFFEC length 11 selector 4")))
+        << log.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(image));
+
+    // The image serves a second run with the same memory.
+    QProcess second;
+    const QString again = startProgram(second, {"--image", image});
+    ASSERT_FALSE(again.isEmpty());
+    PtyClient other(again);
+    const QByteArray reply = other.Exchange(ReadRequest(0, 8, 6), 11, 2000);
+    EXPECT_EQ(reply.size(), 11);
+    terminate(second);
+}
+
+TEST(RecorderSimProgram, BadOptionsAndMissingImageFail) {
+    QProcess process;
+    process.start(QStringLiteral(RECORDER_SIM_PROGRAM), {"--baud", "fast"});
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 2);
+    process.start(QStringLiteral(RECORDER_SIM_PROGRAM), {"--image", "/nonexistent/x.img"});
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // never READY
+}
