@@ -1,7 +1,6 @@
 #include "file_fixture.h"
 #include "readout/print_pager.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -37,21 +36,6 @@ QStringList RunPager(PrintPager& pager, int count, bool present = true) {
     return all;
 }
 
-// Splits the produced lines into printed pages at the form-feed lines.
-QList<QStringList> Pages(const QStringList& lines) {
-    QList<QStringList> pages{{}};
-    for (const QString& line : lines) {
-        if (line == QStringLiteral("\f"))
-            pages.append(QStringList());
-        pages.last() << line;
-    }
-    return pages;
-}
-
-int RecordCount(const QStringList& page) {
-    return static_cast<int>(page.filter(QRegularExpression(QStringLiteral("^rec\\d+$"))).size());
-}
-
 TEST(PrintPager, ResetGivesTheStartOfAnOperation) {
     PrintPager pager;
     (void)RunPager(pager, 40);
@@ -73,32 +57,6 @@ TEST(PrintPager, FirstRecordOpensTheFileWithoutFormFeed) {
     EXPECT_TRUE(pager.FirstRecord()) << "only RecordDone ends the first record";
     pager.RecordDone();
     EXPECT_FALSE(pager.FirstRecord());
-}
-
-// The page shapes of a 100-record print file: 29, 52 and 19 records, every
-// page 58 lines long, the last padded to full length by the completion.
-TEST(PrintPager, HundredRecordsMakeThreeFullPages) {
-    PrintPager pager;
-    const QStringList lines = RunPager(pager, 100);
-    const QList<QStringList> pages = Pages(lines);
-    ASSERT_EQ(pages.size(), 3);
-
-    const int expectedRecords[] = {29, 52, 19};
-    for (int p = 0; p < 3; ++p) {
-        SCOPED_TRACE(p + 1);
-        EXPECT_EQ(pages[p].size(), 58);
-        EXPECT_EQ(RecordCount(pages[p]), expectedRecords[p]);
-        EXPECT_EQ(pages[p].last(), Footer(p + 1));
-        EXPECT_EQ(pages[p][pages[p].size() - 2], QString());
-    }
-    // Records run on without a gap: the first of page 2 is record 30.
-    EXPECT_EQ(pages[1].mid(0, 5),
-              (QStringList{QStringLiteral("\f"), QStringLiteral("col1"), QStringLiteral("col2"),
-                           QString(), QStringLiteral("rec30")}));
-    EXPECT_EQ(pages[2][4], QStringLiteral("rec82"));
-    // 3 heading lines and 19 records are counted: 34 empty lines reach 56.
-    const QStringList tail = pages[2].mid(4 + 19, 34);
-    EXPECT_EQ(tail, QStringList(34, QString()));
 }
 
 TEST(PrintPager, StopBeforeFirstRecordLeavesOneBlankNumberedPage) {
