@@ -4,6 +4,9 @@
 
 namespace {
 
+constexpr int WeightPos = 6;
+constexpr int ReachPos = 7;
+
 StateRow ColoursOf(std::uint8_t states) {
     StateRow row{};
     for (std::size_t n = 0; n < row.size(); ++n) {
@@ -26,10 +29,10 @@ EventPanelView MakeEventPanelView(ReplyView reply, const MessageTexts& texts) {
     EventPanelView v;
     v.date = RDate(view);
     v.time = RTime(view);
-    v.weight = SmallNum(view, 6);
-    v.reach = SmallNum(view, 7);
+    v.weight = SmallNum(view, WeightPos);
+    v.reach = SmallNum(view, ReachPos);
     v.reason = FReason(view, texts);
-    if (reason == ReasonPowerOff || reason == ReasonPowerOn) {
+    if (PowerEvent(reason)) {
         v.relay.fill(StateColour::ButtonFace);
         v.digOut.fill(StateColour::ButtonFace);
         v.digIn.fill(StateColour::ButtonFace);

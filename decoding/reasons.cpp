@@ -21,11 +21,6 @@ bool AppendEntry(const QStringList& list, int index, QString& text) {
     return true;
 }
 
-bool IsPowerEvent(std::uint8_t reason) {
-    // The whole byte counts: an ending power event (0x83, 0x84) keeps its states.
-    return reason == ReasonPowerOff || reason == ReasonPowerOn;
-}
-
 QString StateColumns(ReplyView reply) {
     return QLatin1Char('\t') + Dec2Bin(ReplyByte(reply, RelayStatePos)) + QLatin1Char('\t') +
            Dec2Bin(ReplyByte(reply, DigOutStatePos)) + QLatin1Char('\t') +
@@ -96,7 +91,7 @@ QString Reason(ReplyView reply, const MessageTexts& texts) {
     } else {
         result = BadRecordText();
     }
-    if (!IsPowerEvent(reason)) {
+    if (!PowerEvent(reason)) {
         result += StateColumns(reply);
     }
     return result;

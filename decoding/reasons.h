@@ -20,6 +20,11 @@ constexpr std::uint8_t ReasonDigIn = 0x10;
 constexpr std::uint8_t ReasonPowerOff = 0x03;
 constexpr std::uint8_t ReasonPowerOn = 0x04;
 
+// Power off or on as the whole byte: an ending power event (0x83, 0x84) is not.
+[[nodiscard]] constexpr bool PowerEvent(std::uint8_t reason) {
+    return reason == ReasonPowerOff || reason == ReasonPowerOn;
+}
+
 // The four editable text lists, eight texts each, index = code or bit 0..7.
 struct MessageTexts {
     QStringList other;  // OtherTexts: codes 0..7
