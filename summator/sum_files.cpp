@@ -24,6 +24,13 @@ bool SumRows::Add(TSum row) {
     return true;
 }
 
+const TSum& SumRows::Row(int i) const {
+    static const TSum none;
+    if (i < 1 || i > Count())
+        return none;
+    return rows_[static_cast<std::size_t>(i - 1)];
+}
+
 QString SumPrintLine(ReplyView reply, bool withMoment) {
     QString line = QLatin1Char(' ') + RDate(reply) + QLatin1Char(' ') + RTime(reply) +
                    QStringLiteral("  ") + FBigNum(reply, HoursPos) + QLatin1Char(' ') +

@@ -34,8 +34,8 @@ public:
     // False when the table is full and the row was not stored.
     bool Add(TSum row);
     [[nodiscard]] int Count() const { return static_cast<int>(rows_.size()); }
-    // Row i, 1 ... Count().
-    [[nodiscard]] const TSum& Row(int i) const { return rows_[static_cast<std::size_t>(i - 1)]; }
+    // Row i, 1 ... Count(); an empty row for any other index.
+    [[nodiscard]] const TSum& Row(int i) const;
 
 private:
     std::vector<TSum> rows_;

@@ -201,6 +201,8 @@ TEST_F(SumFilesTest, RowTableStopsAtItsCapacity) {
     // The 9000th record read is the last one kept.
     EXPECT_EQ(files_.Rows().Row(SumRows::Capacity).cycles,
               QString::number((SumRows::Capacity - 1) % 1000));
+    EXPECT_EQ(files_.Rows().Row(SumRows::Capacity + 1).date, QString());
+    EXPECT_EQ(files_.Rows().Row(0).date, QString());
     // The files still get every record.
     EXPECT_EQ(ReadLines(SumFiles::HexName).size(), SumRows::Capacity + 5);
 }
