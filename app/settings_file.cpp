@@ -17,19 +17,25 @@ const QString MomentWord = QStringLiteral("момент");
 constexpr int TextsPerList = 8;
 constexpr int FirstTextLine = 7;
 
-// The file's lines, decoded from code page 1251. A final line end does not
-// start another line; one CR before each LF belongs to the line end.
-QStringList SplitLines(const QByteArray& bytes) {
+// Reads the file's first 38 lines, decoded from code page 1251; nothing past
+// them is needed. A final line end does not start another line; one CR before
+// each LF belongs to the line end. False on an I/O error.
+bool ReadLines(const QString& path, QStringList& lines) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     QStringDecoder decoder("windows-1251");
-    const QString text = decoder(bytes);
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    while (lines.size() < SettingsLineCount && !file.atEnd()) {
+        QByteArray raw = file.readLine();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        if (raw.endsWith('\n'))
+            raw.chop(1);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        lines << decoder(raw);
     }
-    return lines;
+    return true;
 }
 
 // Everything not read from the file: the values of a first run. MaxMoment,
@@ -111,18 +117,13 @@ SettingsLoad LoadSettings(const QString& path, Settings& s) {
     SettingsLoad result;
     result.fileName = QFileInfo(path).fileName();
 
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    QStringList lines;
+    if (!ReadLines(path, lines)) {
         ApplyDefaults(s, 1);
         result.status = SettingsLoad::Missing;
         return result;
     }
-    file.close();
 
-    const QStringList lines = SplitLines(bytes);
     auto lineAt = [&lines](int number) {
         return number <= lines.size() ? lines[number - 1] : QString();
     };

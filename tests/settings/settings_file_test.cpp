@@ -237,7 +237,10 @@ INSTANTIATE_TEST_SUITE_P(Settings, Line5Test,
 // --- Reading -----------------------------------------------------------------
 
 TEST_F(SettingsFileTest, ValidFileIsReadByPosition) {
-    writeLines(ValidLines());
+    QList<QByteArray> lines = ValidLines();
+    lines << "line 39, not read"
+          << "line 40";
+    writeLines(lines);
     Settings s;
     EXPECT_EQ(LoadSettings(path(), s).status, SettingsLoad::Loaded);
     EXPECT_EQ(s.BaudRate, 4800);
