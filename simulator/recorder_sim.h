@@ -87,7 +87,9 @@ public:
     // record following. Wrong sizes (11 and 16 bytes) are refused.
     bool AppendEvent(const QByteArray& record);
     bool AppendSum(const QByteArray& record);
-    // Whole memory with the clock, in the simulator's own image format.
+    // Whole memory with the clock, in the simulator's own image format;
+    // loading also sets the clock to the one saved. A file that is no whole
+    // image is refused and changes nothing.
     [[nodiscard]] bool LoadImage(const QString& path);
     [[nodiscard]] bool SaveImage(const QString& path) const;
 
@@ -100,8 +102,11 @@ public:
         int byteDelayMs = 0;      // pause before every reply byte
         int baud = 0;             // pace request and reply at this line speed (0: no pacing)
         int eraseAckDelayMs = 0;  // erase/reset acknowledged this late
-        int vanishAfter = -1;     // close the pty master after this many further requests
+        int vanishAfter = -1;     // close the pty master after this many requests
     };
+    // vanishAfter counts from the SetFaults that changed it; 0 closes at once.
+    // Silence and failed requests leave the memory alone; a cut, wrong or
+    // late reply comes after the command has done its work.
     void SetFaults(const Faults& faults);
     [[nodiscard]] Faults CurrentFaults() const;
     // The next n requests naming this address get no reply (and do nothing).
@@ -117,7 +122,7 @@ public:
         std::uint16_t length = 0;
         std::uint8_t selector = 0;
         QByteArray frame;       // frame bytes incl. checksum, without the wake byte
-        bool checksumOk = true; // false: the frame was ignored for its sum
+        bool checksumOk = true; // false: ignored (bad sum, or a write not taken)
     };
     [[nodiscard]] std::vector<Request> Requests() const;
     void ClearRequests();
