@@ -332,6 +332,7 @@ QWidget* TZorvan::buildRightColumn() {
         ++row;
     }
     settings->addWidget(AutoBox, row, 1, 1, 2);
+    settings->setColumnStretch(2, 1);
     stack->addLayout(settings);
     stack->addStretch(1);
     return column;
