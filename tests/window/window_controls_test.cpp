@@ -21,6 +21,10 @@ struct BaudStep {
     int expected;
 };
 
+void PrintTo(const BaudStep& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class BaudStepTest : public WindowTest, public ::testing::WithParamInterface<BaudStep> {};
 
 TEST_P(BaudStepTest, ArrowsStepBetweenTheFourSpeeds) {
@@ -132,6 +136,10 @@ struct BoxRule {
     bool log, txt, hex; // before the click
     bool logAfter, txtAfter, hexAfter;
 };
+
+void PrintTo(const BoxRule& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class FormatBoxTest : public WindowTest, public ::testing::WithParamInterface<BoxRule> {};
 

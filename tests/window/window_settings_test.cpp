@@ -115,6 +115,10 @@ struct RadioLine {
     bool weight;
 };
 
+void PrintTo(const RadioLine& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class RadioLineTest : public StartUpTest, public ::testing::WithParamInterface<RadioLine> {};
 
 TEST_P(RadioLineTest, OnlyTheExactWordChecksTheWeightRadio) {
