@@ -17,7 +17,20 @@ QString printable(QString text) {
 
 } // namespace
 
-Pordt::Pordt() = default;
+Pordt::Pordt() {
+    // A device that went away (adapter unplugged, line hung up) fails every
+    // read and keeps signalling it; closing it turns every later exchange
+    // into a plain timeout instead of a busy loop.
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError error) {
+                         const bool gone =
+                             error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+                         if (gone && port_.isOpen()) {
+                             lastError_ = printable(port_.errorString());
+                             port_.close();
+                         }
+                     });
+}
 
 Pordt::~Pordt() {
     (void)SetOpen(false);
@@ -150,6 +163,11 @@ bool Pordt::FlushInput() {
 bool Pordt::FlushOutput() {
     if (!ensureOpen())
         return false;
+    // Bytes already handed to the driver leave whole: a frame cut short on
+    // the line could make the recorder misread the next one. Only what is
+    // still queued here is dropped.
+    if (port_.bytesToWrite() == 0)
+        return true;
     return port_.clear(QSerialPort::Output);
 }
 

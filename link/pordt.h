@@ -49,6 +49,7 @@ public:
     // Bytes still queued for output; 0 when the port is closed.
     [[nodiscard]] std::uint16_t OutputCount() const;
     bool FlushInput();
+    // Drops output not yet handed to the driver; a frame handed over goes out whole.
     bool FlushOutput();
     bool SendByte(std::uint8_t b);
     // All or nothing: refused when the output buffer has less room than length.

@@ -1,0 +1,205 @@
+#include "link_fixture.h"
+
+#include <QTimer>
+
+namespace {
+
+using ExchangeTest = LinkTest;
+
+qint64 elapsedMs(const QElapsedTimer& t) {
+    return t.elapsed();
+}
+
+TEST_F(ExchangeTest, ChecksumIsTheComplementOfTheByteSum) {
+    link.TxBuffer = {0x04, 0x00, 0x00, 0x00, 0x05, 0x07};
+    EXPECT_EQ(link.FrameChecksum(5), 0xEF);
+    link.TxBuffer[0] = 0x0A;
+    EXPECT_EQ(link.FrameChecksum(0), 0xF5);
+    link.TxBuffer[0] = 0x0B;
+    EXPECT_EQ(link.FrameChecksum(0), 0xF4);
+}
+
+TEST_F(ExchangeTest, ReadGoesOutBehindTheWakeByteAndItsDataLandFromIndexOne) {
+    sim.SetBytes(4, 0x30000, hex("0714251209050C01008041"));
+    EXPECT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    EXPECT_EQ(wire(), hex("01 04 00 00 03 0B 04 E9"));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&link.RxBuffer[1]), 11),
+              hex("0714251209050C01008041"));
+    EXPECT_EQ(link.LastLinkResult, LinkOk);
+}
+
+TEST_F(ExchangeTest, SixteenByteReadExpectsNineteenReplyBytes) {
+    const QByteArray record = hex("25140703090012340001F40003E80C05");
+    sim.SetBytes(4, 35, record);
+    ASSERT_EQ(link.ReadBlock(35, 16, 4), LinkOk);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&link.RxBuffer[1]), 16), record);
+    int sum = 0;
+    for (int k = 0; k < 19; ++k)
+        sum += link.RxBuffer[static_cast<std::size_t>(k)];
+    EXPECT_EQ(sum % 256, 0xFF);
+}
+
+TEST_F(ExchangeTest, WrongSumIsRejectedFiveTimes) {
+    sim.SetFaults({.badChecksum = true});
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    const qint64 ms = elapsedMs(t);
+    EXPECT_EQ(link.LastLinkResult, LinkBadReply);
+    EXPECT_EQ(sim.Requests().size(), 5u);
+    // Each failed try ends with a pause of one tick (55-110 ms).
+    EXPECT_GE(ms, 5 * 55);
+    EXPECT_LT(ms, 5 * 110 + 200);
+}
+
+TEST_F(ExchangeTest, ReplyOfTheRightLengthIsAcceptedByItsSumAlone) {
+    // The first reply byte is whatever the recorder sends; only the sum counts.
+    sim.SetFaults({.cutAfter = -1});
+    EXPECT_EQ(link.ExchangeFrame(0x0B, 0, 2), LinkOk);
+    EXPECT_EQ((link.RxBuffer[0] + link.RxBuffer[1]) % 256, 0xFF);
+}
+
+TEST_F(ExchangeTest, ShortReplyTimesOutPerByte) {
+    link.ReplyTimeout = 1; // 0 and 1 both mean 10 ticks
+    link.FrameAttempts = 1;
+    sim.SetFaults({.cutAfter = 4});
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
+    const qint64 ms = elapsedMs(t);
+    // The missing fifth byte waits one full limit (550-605 ms), then one tick.
+    EXPECT_GE(ms, 550 + 55);
+    EXPECT_LT(ms, 605 + 110 + 100);
+    EXPECT_EQ(link.LastLinkResult, LinkTimeout);
+}
+
+TEST_F(ExchangeTest, ExtraBytesAreDroppedAndDoNotDisturbTheNextExchange) {
+    sim.SetFaults({.extraBytes = 5});
+    sim.SetBytes(4, 120, hex("3009010310FFFF00000003"));
+    EXPECT_EQ(link.ReadBlock(120, 11, 4), LinkOk);
+    link.WaitTicks(1); // let the junk arrive
+    sim.SetFaults({});
+    EXPECT_EQ(link.ReadBlock(120, 11, 4), LinkOk);
+    EXPECT_EQ(link.RxBuffer[11], 0x03);
+    EXPECT_EQ(sim.Requests().size(), 2u);
+}
+
+TEST_F(ExchangeTest, SilentRecorderGivesTimeoutAfterFiveAttempts) {
+    link.ReplyTimeout = 0;
+    sim.SetFaults({.silent = true});
+    QElapsedTimer t;
+    t.start();
+    const double cpu0 = cpuSeconds();
+    EXPECT_EQ(link.ReadBlock(0, 8, 6), LinkTimeout);
+    const qint64 ms = elapsedMs(t);
+    const double cpu = cpuSeconds() - cpu0;
+    EXPECT_EQ(link.LastLinkResult, LinkTimeout);
+    EXPECT_EQ(sim.Requests().size(), 5u);
+    EXPECT_GE(ms, 5 * (550 + 55));
+    EXPECT_LT(ms, 5 * (605 + 110) + 300);
+    // Waiting blocks in the event loop: three seconds of waiting cost next to no CPU.
+    EXPECT_LT(cpu, 0.15) << "the wait spins";
+}
+
+TEST_F(ExchangeTest, NormalLimitIsFiveSecondsPerByte) {
+    link.FrameAttempts = 1;
+    sim.SetFaults({.silent = true});
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
+    const qint64 ms = elapsedMs(t);
+    EXPECT_GE(ms, 5005 + 55);
+    EXPECT_LT(ms, 5060 + 110 + 150);
+}
+
+TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {
+    link.ReplyTimeout = 0; // 550 ms per byte
+    sim.SetFaults({.byteDelayMs = 60});
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
+    EXPECT_EQ(sim.Requests().size(), 1u);
+}
+
+TEST_F(ExchangeTest, BreakDuringTheReplyGivesTwoEvenIfTheReplyCompletes) {
+    // Eight reply bytes 40 ms apart; Break comes in the middle of them.
+    sim.SetFaults({.byteDelayMs = 40});
+    link.TxBuffer = {0, 0, 0, 0, 5, 7};
+    QTimer::singleShot(100, [this] { breakRequested = true; });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ExchangeFrame(4, 5, 8), LinkBadReply);
+    EXPECT_LT(elapsedMs(t), 100 + 110 + 100) << "Break must end the wait at once";
+}
+
+TEST_F(ExchangeTest, BreakNearTheEndOfTheReplyGivesTwo) {
+    link.TxBuffer = {0, 0, 0, 0, 5, 7};
+    sim.SetFaults({.byteDelayMs = 30});
+    // Set from inside the wait for the last byte: the reply completes, yet
+    // the exchange counts as broken off.
+    QTimer::singleShot(30 * 7 + 15, [this] { breakRequested = true; });
+    EXPECT_EQ(link.ExchangeFrame(4, 5, 8), LinkBadReply);
+}
+
+TEST_F(ExchangeTest, BreakAlreadySetStillSendsTheFrameAndGivesTwoAtOnce) {
+    breakRequested = true;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    EXPECT_LT(elapsedMs(t), 5 * 110 + 200);
+    ASSERT_TRUE(sim.WaitForRequests(5, 1000));
+    EXPECT_EQ(wire().left(8), hex("01 04 00 00 00 05 07 EF"));
+}
+
+TEST_F(ExchangeTest, WaitTicksRunsItsLengthAndKeepsEventsFlowing) {
+    int fired = 0;
+    QTimer::singleShot(20, [&] { ++fired; });
+    QElapsedTimer t;
+    t.start();
+    link.WaitTicks(1);
+    qint64 ms = elapsedMs(t);
+    EXPECT_GE(ms, 55);
+    EXPECT_LE(ms, 110 + 20);
+    EXPECT_EQ(fired, 1);
+
+    breakRequested = true; // a pause ignores Break
+    t.restart();
+    link.WaitTicks(5);
+    ms = elapsedMs(t);
+    EXPECT_GE(ms, 275);
+    EXPECT_LE(ms, 330 + 20);
+}
+
+TEST_F(ExchangeTest, WriteBlockSendsFourteenBytesAndWaitsForTwo) {
+    const std::uint8_t data[8] = {0x31, 0x12, 0x07, 0x12, 0x26, 0, 0, 0};
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.WriteBlock(0, 8, 4, data), 0);
+    EXPECT_GE(elapsedMs(t), 55); // its own tick first
+    EXPECT_EQ(wire(), hex("01 05 00 00 00 04 31 12 07 12 26 00 00 00 74"));
+}
+
+TEST_F(ExchangeTest, FailedWriteGivesOneAndLeavesTheReadResultAlone) {
+    link.LastLinkResult = LinkOk;
+    sim.SetFaults({.badChecksum = true});
+    const std::uint8_t data[8] = {};
+    EXPECT_EQ(link.WriteBlock(0, 8, 4, data), 1);
+    EXPECT_EQ(link.LastLinkResult, LinkOk);
+    EXPECT_EQ(sim.Requests().size(), 5u);
+}
+
+TEST_F(ExchangeTest, VanishedRecorderTimesOutWithoutSpinning) {
+    link.ReplyTimeout = 0;
+    link.FrameAttempts = 2;
+    sim.SetFaults({.vanishAfter = 0});
+    link.WaitTicks(4); // the line is gone by now
+    QElapsedTimer t;
+    t.start();
+    const double cpu0 = cpuSeconds();
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
+    const double cpu = cpuSeconds() - cpu0;
+    EXPECT_GE(t.elapsed(), 2 * (550 + 55));
+    EXPECT_LT(cpu, 0.1) << "the wait spins";
+    // The port noticed: later operations fail plainly.
+    EXPECT_FALSE(port.Open());
+}
+
+} // namespace
