@@ -4,6 +4,7 @@ void PrintPager::Reset() {
     firstRecord_ = true;
     pageLines_ = 0;
     pageNumber_ = 1;
+    completed_ = false;
 }
 
 QString PrintPager::Footer(std::uint32_t pageNumber) {
@@ -42,8 +43,9 @@ QStringList PrintPager::RecordLines(const PrintHead& head,
 
 QStringList PrintPager::CompletionLines() {
     QStringList out;
-    if (pageLines_ == 0 && pageNumber_ > 1)
+    if (completed_)
         return out;
+    completed_ = true;
     while (pageLines_ < PaddedPage) {
         out << QString();
         ++pageLines_;

@@ -42,8 +42,9 @@ public:
 
     // Lines that finish the last page: empty lines up to the padded length,
     // then the footer. A file stopped before its first record thus gets one
-    // blank numbered page. A page that was closed by the last record needs
-    // nothing more: padding it would print a blank page without heading.
+    // blank numbered page, and so does a readout whose last record closed
+    // its page: the file always ends in a padded, numbered page. Only the
+    // first call of an operation gives lines.
     [[nodiscard]] QStringList CompletionLines();
 
     [[nodiscard]] static QString Footer(std::uint32_t pageNumber);
@@ -58,4 +59,5 @@ private:
     bool firstRecord_ = true;
     std::uint32_t pageLines_ = 0;
     std::uint32_t pageNumber_ = 1;
+    bool completed_ = false;
 };

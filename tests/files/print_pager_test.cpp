@@ -75,16 +75,18 @@ TEST(PrintPager, AbsentRecordsAreNotCounted) {
     EXPECT_EQ(lines.mid(27, 30), QStringList(30, QString()));
 }
 
-// A readout whose last record closed its page leaves nothing to complete;
-// padding it would add a blank page without heading or form feed.
-TEST(PrintPager, PageClosedByTheLastRecordNeedsNoCompletion) {
+// A readout whose last record closed its page still ends in a padded,
+// numbered page: the completion always runs.
+TEST(PrintPager, PageClosedByTheLastRecordIsFollowedByAPaddedPage) {
     for (const int count : {29, 81}) {
         SCOPED_TRACE(count);
         PrintPager pager;
         const QStringList lines = RunPager(pager, count);
-        EXPECT_EQ(lines.last(), Footer(count == 29 ? 1 : 2));
-        EXPECT_EQ(lines.count(QStringLiteral("\f")), count == 29 ? 0 : 1);
-        EXPECT_EQ(lines.size(), count == 29 ? 58 : 116);
+        const int full = count == 29 ? 58 : 116;
+        EXPECT_EQ(lines[full - 1], Footer(count == 29 ? 1 : 2));
+        EXPECT_EQ(lines.mid(full, 56), QStringList(56, QString()));
+        EXPECT_EQ(lines.last(), Footer(count == 29 ? 2 : 3));
+        EXPECT_EQ(lines.size(), full + 57);
     }
 }
 
@@ -92,6 +94,8 @@ TEST(PrintPager, CompletionRunsOnce) {
     PrintPager pager;
     (void)RunPager(pager, 5);
     EXPECT_TRUE(pager.CompletionLines().isEmpty());
+    pager.Reset();
+    EXPECT_EQ(pager.CompletionLines().size(), 57);
 }
 
 TEST(PrintPager, FooterText) {
