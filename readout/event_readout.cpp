@@ -14,8 +14,7 @@ constexpr std::uint32_t SlotStep = 11;
 
 } // namespace
 
-EventRange EventReadRange(std::uint32_t pointer, bool wrapped)
-{
+EventRange EventReadRange(std::uint32_t pointer, bool wrapped) {
     EventRange range;
     range.start = pointer;
     if (!wrapped) {
@@ -28,15 +27,13 @@ EventRange EventReadRange(std::uint32_t pointer, bool wrapped)
     return range;
 }
 
-std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped)
-{
+std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped) {
     if (wrapped && address == EventStart)
         address = EventEnd;
     return address - (LoWord(address) == 0 ? PageStep : SlotStep);
 }
 
-QString EventFinalMessage(const OutputChoice& choice)
-{
+QString EventFinalMessage(const OutputChoice& choice) {
     const int ticked = int(choice.xls) + int(choice.txt) + int(choice.hex);
     QString text = QStringLiteral("Данные прочитаны в файл");
     if (ticked > 1)
@@ -58,27 +55,22 @@ EventReadout::EventReadout(ReadoutHost& host, RecorderRequests& requests,
                            const bool& breakRequested, MessageGateway& messages, PrintPager& pager,
                            const MessageTexts& texts, IdentData& ident)
     : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
-      messages_(messages), texts_(texts), ident_(ident), files_(messages, pager)
-{
-}
+      messages_(messages), texts_(texts), ident_(ident), files_(messages, pager) {}
 
-void EventReadout::Finish()
-{
+void EventReadout::Finish() {
     files_.Finish();
     logFileErrors();
     (void)log_.Close();
 }
 
-void EventReadout::logFileErrors()
-{
+void EventReadout::logFileErrors() {
     if (!log_.IsOpen())
         return;
     for (const QString& error : files_.TakeErrors())
         log_.Line(error);
 }
 
-void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now)
-{
+void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now) {
     choice_ = choice;
     withReach_ = withReach;
     if (!files_.Open(choice))
@@ -101,8 +93,7 @@ void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTi
     }
 }
 
-bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped)
-{
+bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped) {
     log_.Start(now, QStringLiteral("Чтение черного ящика"));
 
     if (!requests_.ReadIdentification(ident_)) {
@@ -121,8 +112,10 @@ bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wra
 
     link_.WaitTicks(5);
     if (link_.ReadBlock(LastEventSlot, EventLength, MemorySelector) != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "), link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать последнюю запись"));
+        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
+                     link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Не удалось прочитать последнюю запись"));
         return false;
     }
     wrapped = !requests_.ReplyBlank(EventLength);
@@ -137,7 +130,8 @@ bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wra
     }
     start = requests_.EventPointer();
     if (!ValidEventPointer(start)) {
-        const QString text = QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
+        const QString text =
+            QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
         log_.Line(text);
         messages_.inform(MessageIcon::Error, text);
         return false;
@@ -145,11 +139,12 @@ bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wra
     return true;
 }
 
-void EventReadout::readRecords(std::uint32_t start, bool wrapped)
-{
+void EventReadout::readRecords(std::uint32_t start, bool wrapped) {
     const EventRange range = EventReadRange(start, wrapped);
-    const QString startText = QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h");
-    const QString endText = QStringLiteral("Конечный адрес ") + Hex5(range.end) + QStringLiteral("h");
+    const QString startText =
+        QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h");
+    const QString endText =
+        QStringLiteral("Конечный адрес ") + Hex5(range.end) + QStringLiteral("h");
     host_.SetStatusPanel(1, QLatin1Char(' ') + startText);
     host_.SetStatusPanel(2, QLatin1Char(' ') + endText);
     log_.Line(startText);
@@ -166,8 +161,9 @@ void EventReadout::readRecords(std::uint32_t start, bool wrapped)
             return;
         if (address == range.start)
             host_.ShowNewestRecord();
-        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) + QLatin1Char(' ') +
-                                    RTime(reply) + QStringLiteral(" по адресу ") + Hex5(address) +
+        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +
+                                    QLatin1Char(' ') + RTime(reply) +
+                                    QStringLiteral(" по адресу ") + Hex5(address) +
                                     QStringLiteral("h"));
         EventLogInput input{withReach_, host_.ClockText(), texts_, ident_};
         files_.SaveLog(reply, address, input);

@@ -2,14 +2,11 @@
 
 RecordReader::RecordReader(DTrans& link, const bool& breakRequested, ReadoutLog& log,
                            MessageGateway& messages)
-    : link_(link), breakRequested_(breakRequested), log_(log), messages_(messages)
-{
-}
+    : link_(link), breakRequested_(breakRequested), log_(log), messages_(messages) {}
 
-RecordRead RecordReader::Read(std::uint32_t address, std::uint16_t length)
-{
-    const QString failure = QStringLiteral("Не удалось прочитать данные по адресу ") + Hex5(address) +
-                            QStringLiteral("h. ");
+RecordRead RecordReader::Read(std::uint32_t address, std::uint16_t length) {
+    const QString failure = QStringLiteral("Не удалось прочитать данные по адресу ") +
+                            Hex5(address) + QStringLiteral("h. ");
     int attempts = 0;
     std::uint8_t r = LinkOk;
     for (;;) {

@@ -13,8 +13,7 @@ constexpr std::uint32_t SumStep = 16;
 
 } // namespace
 
-SumRange SumReadRange(std::uint32_t pointer, bool wrapped)
-{
+SumRange SumReadRange(std::uint32_t pointer, bool wrapped) {
     SumRange range;
     range.start = pointer;
     if (!wrapped) {
@@ -27,15 +26,13 @@ SumRange SumReadRange(std::uint32_t pointer, bool wrapped)
     return range;
 }
 
-std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped)
-{
+std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped) {
     if (wrapped && address == SumStart)
         address = SumEnd;
     return address - SumStep;
 }
 
-QString SumFinalMessage(const OutputChoice& choice)
-{
+QString SumFinalMessage(const OutputChoice& choice) {
     QString text = QStringLiteral("Данные прочитаны в файлы ") + ReportFileName;
     if (choice.xls)
         text += QStringLiteral(", ") + SumFiles::XlsName;
@@ -49,34 +46,31 @@ QString SumFinalMessage(const OutputChoice& choice)
 SumReadout::SumReadout(ReadoutHost& host, RecorderRequests& requests, const bool& breakRequested,
                        MessageGateway& messages, PrintPager& pager, IdentData& ident)
     : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
-      messages_(messages), ident_(ident), files_(messages, pager)
-{
-}
+      messages_(messages), ident_(ident), files_(messages, pager) {}
 
-void SumReadout::Finish()
-{
+void SumReadout::Finish() {
     files_.Finish();
     logFileErrors();
     if (report_.IsOpen() && !report_.Close())
-        messages_.inform(MessageIcon::Error, QStringLiteral("Невозможно закрыть файл ") + ReportFileName);
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Невозможно закрыть файл ") + ReportFileName);
     (void)log_.Close();
 }
 
-void SumReadout::logFileErrors()
-{
+void SumReadout::logFileErrors() {
     if (!log_.IsOpen())
         return;
     for (const QString& error : files_.TakeErrors())
         log_.Line(error);
 }
 
-void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now)
-{
+void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
     choice_ = choice;
     if (!files_.Open(choice.files))
         return;
     if (!report_.Create(ReportFileName)) {
-        messages_.inform(MessageIcon::Error, QStringLiteral("Невозможно открыть файл ") + ReportFileName);
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Невозможно открыть файл ") + ReportFileName);
         return;
     }
     if (!log_.Open()) {
@@ -97,8 +91,7 @@ void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now)
     }
 }
 
-bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped)
-{
+bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped) {
     log_.Start(now, QStringLiteral("Чтение сумматора"));
 
     if (!requests_.ReadIdentification(ident_)) {
@@ -117,8 +110,10 @@ bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapp
 
     link_.WaitTicks(1);
     if (link_.ReadBlock(LastSumSlot, SumLength, MemorySelector) != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "), link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать последнюю запись"));
+        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
+                     link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Не удалось прочитать последнюю запись"));
         return false;
     }
     wrapped = !requests_.ReplyBlank(SumLength);
@@ -135,7 +130,8 @@ bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapp
     }
     start = requests_.SumPointer();
     if (!ValidSumPointer(start)) {
-        const QString text = QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
+        const QString text =
+            QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
         log_.Line(text);
         messages_.inform(MessageIcon::Error, text);
         return false;
@@ -153,11 +149,12 @@ bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapp
     return true;
 }
 
-void SumReadout::readRecords(std::uint32_t start, bool wrapped)
-{
+void SumReadout::readRecords(std::uint32_t start, bool wrapped) {
     const SumRange range = SumReadRange(start, wrapped);
-    host_.SetStatusPanel(1, QStringLiteral(" Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h"));
-    host_.SetStatusPanel(2, QStringLiteral(" Конечный адрес ") + Hex5(range.end) + QStringLiteral("h"));
+    host_.SetStatusPanel(1, QStringLiteral(" Стартовый адрес ") + Hex5(range.start) +
+                                QStringLiteral("h"));
+    host_.SetStatusPanel(2, QStringLiteral(" Конечный адрес ") + Hex5(range.end) +
+                                QStringLiteral("h"));
     host_.SetReadoutColour();
     host_.SetProgressMaximum(static_cast<int>(range.progress));
 
@@ -170,8 +167,9 @@ void SumReadout::readRecords(std::uint32_t start, bool wrapped)
             return;
         if (address == range.start)
             host_.ShowNewestRecord();
-        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) + QLatin1Char(' ') +
-                                    RTime(reply) + QStringLiteral(" по адресу ") + Hex5(address) +
+        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +
+                                    QLatin1Char(' ') + RTime(reply) +
+                                    QStringLiteral(" по адресу ") + Hex5(address) +
                                     QStringLiteral("h"));
         (void)spectrum_.Rating(reply, choice_.basis, choice_.fullScale);
         const SumLogInput input{choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_};
@@ -184,8 +182,8 @@ void SumReadout::readRecords(std::uint32_t start, bool wrapped)
             break;
     }
 
-    const ReportInput report{ident_, spectrum_, host_.ClockText(), eraseTimeText_, choice_.basis,
-                             choice_.fullScale};
+    const ReportInput report{ident_,         spectrum_,     host_.ClockText(),
+                             eraseTimeText_, choice_.basis, choice_.fullScale};
     if (!RepoPrint(report_, report)) {
         messages_.inform(MessageIcon::Error, ReportWriteErrorText(ReportFileName));
         log_.Line(ReportWriteErrorText(ReportFileName));
