@@ -1,0 +1,39 @@
+# Shared by the run and test commands: makes sure the Debian packages the
+# build needs are there. Sourced, not run.
+
+ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev"
+
+zorvan_missing_packages() {
+    local missing="" p
+    for p in $ZORVAN_PACKAGES "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    echo "$missing"
+}
+
+# zorvan_ensure_packages [extra packages...]
+zorvan_ensure_packages() {
+    local missing
+    missing=$(zorvan_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq && apt-get install -y -qq --no-install-recommends $missing >/dev/null || {
+            echo "apt-get install failed for:$missing" >&2
+            return 1
+        }
+    else
+        echo "Missing Debian packages. Install them with:" >&2
+        echo "  sudo apt-get install -y$missing" >&2
+        return 1
+    fi
+}
+
+# zorvan_build BUILD_DIR [cmake args...]
+zorvan_build() {
+    local dir=$1
+    shift
+    cmake -S "$ZORVAN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+        cmake --build "$dir" -j"$(nproc)"
+}
