@@ -1,6 +1,7 @@
 // The main window's own controls: the panels and their single refreshes, the
 // recorder clock, the automatic refresh and the setting controls.
 
+#include "app/baud_step.h"
 #include "app/time_form.h"
 #include "app/zorvan_window.h"
 #include "decoding/event_panel.h"

@@ -54,17 +54,6 @@ TZorvan::~TZorvan() {
     FormDestroy();
 }
 
-int TZorvan::SteppedBaud(int value) {
-    // One after the other, each on the result of the one before.
-    static constexpr std::pair<int, int> steps[] = {{9599, 4800}, {4799, 2400}, {2399, 1200},
-                                                    {4801, 9600}, {2401, 4800}, {1201, 2400}};
-    for (const auto& [from, to] : steps) {
-        if (value == from)
-            value = to;
-    }
-    return value;
-}
-
 void TZorvan::connectHandlers() {
     connect(BreakButton, &QPushButton::clicked, this, [this] { BreakButtonClick(); });
     connect(RefreshButton, &QPushButton::clicked, this, [this] { RefreshButtonClick(); });

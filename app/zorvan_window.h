@@ -50,10 +50,6 @@ public:
     TZorvan(MessageGateway& messages, const QString& startDir, QWidget* parent = nullptr);
     ~TZorvan() override;
 
-    // One arrow step of the speed spin turned into a step between 1200, 2400,
-    // 4800 and 9600; any other value is kept.
-    [[nodiscard]] static int SteppedBaud(int value);
-
     // --- settings (shown in the spin edits, saved at the end of the run)
     int BaudRate = 9600;
     int ComPortNumber = 1;

@@ -1,6 +1,7 @@
 // The setting controls of the main window, the format boxes, the message-text
 // dialogs and the clock dialog, without a recorder.
 
+#include "app/baud_step.h"
 #include "app/message_texts_dialog.h"
 #include "app/time_form.h"
 #include "window_fixture.h"
@@ -11,6 +12,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+
+#include <algorithm>
+#include <iterator>
 
 // ---- the speed spin
 
@@ -56,11 +60,11 @@ TEST(SteppedBaudTest, ReplacementsRunOneAfterTheOther) {
                                         {2401, 4800}, {1201, 2400}, {1200, 1200}, {2400, 2400},
                                         {4800, 4800}, {9600, 9600}, {5000, 5000}, {0, 0}};
     for (const auto& [in, out] : rows)
-        EXPECT_EQ(TZorvan::SteppedBaud(in), out) << in;
+        EXPECT_EQ(SteppedBaud(in), out) << in;
     // Only the four speeds come out of an arrow step at one of them.
-    for (int speed : {1200, 2400, 4800, 9600}) {
+    for (int speed : LineSpeeds) {
         for (int step : {-1, +1}) {
-            const int stepped = TZorvan::SteppedBaud(speed + step);
+            const int stepped = SteppedBaud(speed + step);
             if (speed + step >= 1200 && speed + step <= 9600) {
                 EXPECT_TRUE(stepped == 1200 || stepped == 2400 || stepped == 4800 ||
                             stepped == 9600)
