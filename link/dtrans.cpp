@@ -74,13 +74,12 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
             StartTicks(timer, 10);
         else
             StartSeconds(timer, ReplyTimeout);
-        bool pending = true; // one pass of the message loop before each test
+        // Bytes already here are taken at once; the window's messages are
+        // handled whenever the reply keeps us waiting, and at least once per
+        // exchange, since the first byte can never be here yet.
+        bool pumped = false;
         for (;;) {
             port_.ServicePort();
-            if (pending) {
-                QCoreApplication::processEvents();
-                pending = false;
-            }
             if (port_.InputReady()) {
                 if (k < RxBuffer.size())
                     RxBuffer[k] = port_.ReadByte();
@@ -88,6 +87,11 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
                     (void)port_.ReadByte();
                 ++received;
                 break;
+            }
+            if (!pumped) {
+                QCoreApplication::processEvents();
+                pumped = true;
+                continue;
             }
             if (TimerDue(timer) || breakRequested_) {
                 stopped = true;

@@ -172,7 +172,14 @@ bool Pordt::FlushOutput() {
 }
 
 bool Pordt::SendByte(std::uint8_t b) {
-    return SendBlock(&b, 1);
+    if (!ensureOpen())
+        return false;
+    if (port_.bytesToWrite() + 1 > OutSize)
+        return fail(QStringLiteral("ie_Buffer - output buffer full"));
+    // Queued only: the frame that always follows takes it along in one write.
+    if (port_.write(reinterpret_cast<const char*>(&b), 1) != 1)
+        return fail(printable(port_.errorString()));
+    return true;
 }
 
 bool Pordt::SendBlock(const std::uint8_t* buffer, std::uint16_t length) {
