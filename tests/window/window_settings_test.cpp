@@ -242,7 +242,7 @@ TEST_F(StartUpTest, ShutDownClosesTheFilesThatWereOpened) {
     EXPECT_TRUE(gateway.shown.empty());
     ExpectIdle(w);
     EXPECT_EQ(ReadAll(QDir(w.RunFolder()).filePath(QStringLiteral("zorvan.xls"))),
-              TextFile::Encode(QStringLiteral("строка")) +
-                  "\r\n"); // The counter goes out of scope before the window does.
+              TextFile::Encode(QStringLiteral("строка")) + "\r\n");
+    // The counter goes out of scope before the window does.
     w.CompleteFiles = nullptr;
 }
