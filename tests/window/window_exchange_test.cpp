@@ -302,6 +302,31 @@ TEST_F(RecorderWindowTest, UntickingStopsTheRefreshAtTheNextTick) {
     ExpectIdle(w);
 }
 
+TEST_F(RecorderWindowTest, TickingAgainBeforeTheEndKeepsTheRefreshGoing) {
+    TZorvan& w = *window;
+    w.AutoBox->click();
+    ASSERT_TRUE(WaitUntil([&] { return Reads(sim).size() >= 3 && !w.AutoRefreshBusy; }, 5000));
+    w.AutoBox->click();
+    w.AutoBox->click();
+    EXPECT_TRUE(w.AutoBox->isChecked());
+    const std::size_t before = Reads(sim).size();
+    ASSERT_TRUE(WaitUntil([&] { return Reads(sim).size() >= before + 3; }, 5000));
+    EXPECT_TRUE(w.OperationRunning());
+    EXPECT_TRUE(gateway.shown.empty());
+}
+
+TEST_F(RecorderWindowTest, ClosingBetweenRefreshRoundsEndsAtOnce) {
+    TZorvan& w = *window;
+    w.AutoBox->click();
+    ASSERT_TRUE(WaitUntil([&] { return Reads(sim).size() >= 3 && !w.AutoRefreshBusy; }, 5000));
+    const QString runFolder = w.RunFolder();
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
+    ExpectIdle(w);
+    EXPECT_TRUE(QFile::exists(QDir(runFolder).filePath(QStringLiteral("zorvan.ini"))));
+    EXPECT_TRUE(gateway.shown.empty());
+}
+
 // ---- closing during an exchange
 
 TEST_F(RecorderWindowTest, ClosingDuringAnExchangeWaitsForItsEnd) {
