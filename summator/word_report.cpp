@@ -1,0 +1,99 @@
+#include "summator/word_report.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace {
+
+// The selection is fetched anew before every call on it, as the word
+// processor may hand out a new one after any change.
+template <typename Call> bool OnSelection(WordApplication& word, Call call) {
+    WordSelection* selection = word.Selection();
+    return selection != nullptr && call(*selection);
+}
+
+bool TypeAtBookmark(WordApplication& word, const QString& bookmark, const QString& text) {
+    return OnSelection(word,
+                       [&](WordSelection& s) {
+                           return s.GoTo(wdGoToBookmark, QVariant(), QVariant(), bookmark);
+                       }) &&
+           OnSelection(word, [&](WordSelection& s) { return s.TypeText(text); });
+}
+
+bool FillReport(WordApplication& word, const SumRows& rows, const QString& templatePath,
+                const QString& reportPath, MessageGateway& messages) {
+    const auto failed = [&] {
+        messages.inform(MessageIcon::Error, word.LastError());
+        return false;
+    };
+
+    WordDocuments* documents = word.Documents();
+    WordDocument* document = documents != nullptr ? documents->Open(templatePath) : nullptr;
+    if (document == nullptr)
+        return failed();
+
+    // A template without its bookmarks would stop the report half-way with a
+    // half-filled file on disk: check them all before anything is written.
+    for (const QString& name : WordValueBookmarks + QStringList{WordTableBookmark}) {
+        if (!document->BookmarkExists(name)) {
+            messages.inform(MessageIcon::Error, QStringLiteral("В шаблоне отчета ") +
+                                                    QDir::toNativeSeparators(templatePath) +
+                                                    QStringLiteral(" нет закладки \"") + name +
+                                                    QStringLiteral("\""));
+            return false;
+        }
+    }
+
+    if (!word.SetVisible(true) || !document->SaveAs(reportPath))
+        return failed();
+
+    // Row 1 is the newest record, the last row the oldest.
+    const int count = rows.Count();
+    const TSum& newest = rows.Row(1);
+    const QString values[] = {newest.date, rows.Row(count).date, newest.hours, newest.cycles,
+                              newest.weightTotal};
+    for (int i = 0; i < WordValueBookmarks.size(); ++i) {
+        if (!TypeAtBookmark(word, WordValueBookmarks[i], values[i]))
+            return failed();
+    }
+
+    if (!OnSelection(word, [&](WordSelection& s) {
+            return s.GoTo(wdGoToBookmark, QVariant(), QVariant(), WordTableBookmark);
+        }))
+        return failed();
+    const int tableRows = std::min(WordReportMaxRows, count - 1);
+    for (int k = 1; k <= tableRows; ++k) {
+        const TSum& row = rows.Row(k);
+        for (const QString& cell : {row.cycles, row.date, row.time, row.weight, row.reach}) {
+            if (!OnSelection(word, [&](WordSelection& s) { return s.TypeText(cell); }) ||
+                !OnSelection(word, [](WordSelection& s) { return s.MoveRight(); }))
+                return failed();
+        }
+        if (k < WordReportMaxRows && k < count - 1 &&
+            !OnSelection(word, [](WordSelection& s) { return s.InsertRowsBelow(); }))
+            return failed();
+    }
+
+    // The file saved before filling holds an empty form; what lands on disk
+    // is the filled report.
+    if (!document->SaveAs(reportPath))
+        return failed();
+    return true;
+}
+
+} // namespace
+
+bool MakeWordReport(WordApplication& word, const SumRows& rows, const QString& programDir,
+                    MessageGateway& messages) {
+    if (rows.Count() == 0) {
+        // "dateend" would name a row that does not exist.
+        messages.inform(MessageIcon::Warning, WordReportNoData);
+        return false;
+    }
+    const QDir dir(programDir);
+    const bool done = FillReport(word, rows, dir.filePath(WordTemplateName),
+                                 dir.filePath(WordReportName), messages);
+    word.Release();
+    return done;
+}
