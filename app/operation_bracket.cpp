@@ -97,9 +97,7 @@ bool TZorvan::Disable() {
         TimeForm->SetLinkBusy(true);
 
     BreakRequested = false;
-    FirstRecord = true;
-    PageLines = 0;
-    PageNumber = 1;
+    Pager.Reset();
     return true;
 }
 
@@ -109,18 +107,9 @@ void TZorvan::ShutDown() {
         messages_.inform(MessageIcon::Error, Port.LastError());
     Timer.stop();
 
+    // The readout running finishes its print page and closes its files.
     if (CompleteFiles)
         CompleteFiles();
-    const std::pair<TextFile*, const QString*> files[] = {{&TxtFile, &TxtFileName},
-                                                          {&XlsFile, &XlsFileName},
-                                                          {&HexFile, &HexFileName},
-                                                          {&ReportFile, &ReportFileName},
-                                                          {&LogFile, &LogFileName}};
-    for (const auto& [file, name] : files) {
-        if (file->IsOpen() && !file->Close())
-            messages_.inform(MessageIcon::Error,
-                             QStringLiteral("Невозможно закрыть файл ") + *name);
-    }
 
     ClearFlags();
 

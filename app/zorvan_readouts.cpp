@@ -1,15 +1,89 @@
-// The memory readouts, the erase commands and the word report. Each will run
-// inside the operation bracket like the single refreshes; until they are
-// written their buttons do nothing.
+// The memory readouts and the erase commands. Each runs inside the operation
+// bracket; the readouts themselves live in their own units and only reach the
+// window through its readout side.
 
+#include "app/readout_window.h"
 #include "app/zorvan_window.h"
+#include "readout/event_readout.h"
 
-void TZorvan::ReadMemButtonClick() {}
+#include <QCheckBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QRadioButton>
 
-void TZorvan::ReadSumButtonClick() {}
+void TZorvan::ReadMemButtonClick() {
+    ExchangeScope exchange(*this);
+    if (!Disable())
+        return;
+    EventMode = true;
+    readoutWindow_->sumPanel = false;
+    EventReadout readout(*readoutWindow_, Requests, BreakRequested, messages_, Pager, Texts, Ident);
+    CompleteFiles = [&readout] { readout.Finish(); };
+    readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
+                RadioMax->isChecked(), QDateTime::currentDateTime());
+    LogOpen = readout.LogOpen();
+    ShutDown();
+    CompleteFiles = nullptr;
+}
 
-void TZorvan::ClearMemButtonClick() {}
+void TZorvan::ReadSumButtonClick() {
+    ExchangeScope exchange(*this);
+    if (!Disable())
+        return;
+    SumMode = true;
+    readoutWindow_->sumPanel = true;
+    if (!sumReadout_)
+        sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
+                                                   messages_, Pager, Ident);
+    SumReadoutChoice choice;
+    choice.files = {LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()};
+    choice.basis = RadioMax->isChecked() ? RatingBasis::Moment : RatingBasis::Weight;
+    choice.fullScale = choice.basis == RatingBasis::Moment ? MaxMoment : MaxWeight;
+    CompleteFiles = [this] { sumReadout_->Finish(); };
+    sumReadout_->Run(choice, QDateTime::currentDateTime());
+    EraseTimeText = sumReadout_->EraseTimeText();
+    LogOpen = sumReadout_->LogOpen();
+    ShutDown();
+    CompleteFiles = nullptr;
+}
 
-void TZorvan::ClearSumButtonClick() {}
+void TZorvan::RunEraseCommand(std::uint8_t command, const QString& question, const QString& status,
+                              const QString& done) {
+    if (!messages_.confirm(question))
+        return;
+    std::uint8_t r = LinkTimeout;
+    {
+        ExchangeScope exchange(*this);
+        if (!Disable())
+            return;
+        SetStatusColours(CommandColour, StatusTextColour());
+        StatusPanel[0]->setText(status);
+        // Never repeated: the erase may have happened although its answer was lost.
+        r = Requests.SendCommand(command);
+        if (r == LinkOk)
+            messages_.inform(MessageIcon::Information, done);
+        else
+            messages_.inform(MessageIcon::Error, QStringLiteral("Неверный ответ регистратора"));
+        ShutDown();
+        Link.ReplyTimeout = DTrans::NormalTimeout;
+    }
+    if (r == LinkOk) {
+        RefreshButtonClick();
+        ERefreshButtonClick();
+    }
+}
+
+void TZorvan::ClearMemButtonClick() {
+    RunEraseCommand(
+        RecorderMap::EraseCommand,
+        QStringLiteral("Вы действительно хотите стереть все записи черного ящика и сумматора?"),
+        QStringLiteral(" Стирание памяти"), QStringLiteral("Память очищена!"));
+}
+
+void TZorvan::ClearSumButtonClick() {
+    RunEraseCommand(RecorderMap::ResetSumCommand,
+                    QStringLiteral("Вы действительно хотите стереть все записи сумматора?"),
+                    QStringLiteral(" Обнуление сумматора"), QStringLiteral("Сумматор очищен!"));
+}
 
 void TZorvan::Button1Click() {}

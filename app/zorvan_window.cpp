@@ -1,6 +1,7 @@
 #include "app/zorvan_window.h"
 
 #include "app/message_texts_dialog.h"
+#include "app/readout_window.h"
 #include "app/time_form.h"
 
 #include <QCheckBox>
@@ -15,7 +16,8 @@
 #include <QSpinBox>
 
 TZorvan::TZorvan(MessageGateway& messages, const QString& startDir, QWidget* parent)
-    : QMainWindow(parent), Requests(Link, messages), messages_(messages), startDir_(startDir) {
+    : QMainWindow(parent), Requests(Link, messages), messages_(messages),
+      readoutWindow_(std::make_unique<ReadoutWindow>(*this)), startDir_(startDir) {
     setObjectName(QStringLiteral("Zorvan"));
     setWindowTitle(InitialCaption);
     // Fixed border: may be minimised, never maximised or resized.

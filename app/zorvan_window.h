@@ -6,7 +6,8 @@
 #include "link/message_gateway.h"
 #include "link/pordt.h"
 #include "link/recorder_requests.h"
-#include "readout/text_file.h"
+#include "readout/print_pager.h"
+#include "summator/sum_readout.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -66,19 +68,10 @@ public:
     bool EventMode = false;
     bool SumMode = false;
     bool LogOpen = false;
-    bool FirstRecord = true;
-    int PageLines = 0;
-    int PageNumber = 1;
-    TextFile TxtFile;
-    TextFile XlsFile;
-    TextFile HexFile;
-    TextFile ReportFile;
-    TextFile LogFile;
-    QString TxtFileName;
-    QString XlsFileName;
-    QString HexFileName;
-    QString ReportFileName;
-    QString LogFileName;
+    // Page state of the print file of a readout; reset by Disable.
+    PrintPager Pager;
+    // The identification block of the last readout, heading its files.
+    IdentData Ident{};
     QString ClockText;
     QString EraseTimeText;
     // Run by ShutDown while the readout flags are still set and before the open
@@ -250,6 +243,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class ReadoutWindow;
+    friend class ReadoutWindow;
+    // Erase or summator reset: confirmation, one command frame, refreshes.
+    void RunEraseCommand(std::uint8_t command, const QString& question, const QString& status,
+                         const QString& done);
+
     void buildControls();
     QWidget* buildSumColumn();
     QWidget* buildEventColumn();
@@ -262,6 +261,10 @@ private:
     void ShowDialog(QWidget* dialog);
 
     MessageGateway& messages_;
+    // The window's side of the readouts, and the last summator readout: its
+    // rows, spectrum and texts outlive it for the reports.
+    std::unique_ptr<ReadoutWindow> readoutWindow_;
+    std::unique_ptr<SumReadout> sumReadout_;
     QString startDir_;
     QString runFolder_;
     bool bracketOpen_ = false;
