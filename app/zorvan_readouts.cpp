@@ -1,12 +1,15 @@
-// The memory readouts and the erase commands. Each runs inside the operation
-// bracket; the readouts themselves live in their own units and only reach the
-// window through its readout side.
+// The memory readouts, the erase commands and the word report. Each exchange
+// runs inside the operation bracket; the readouts themselves live in their own
+// units and only reach the window through its readout side.
 
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
 #include "readout/event_readout.h"
+#include "summator/word_report.h"
+#include "summator/word_rtf_app.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QRadioButton>
@@ -16,8 +19,9 @@ void TZorvan::ReadMemButtonClick() {
     if (!Disable())
         return;
     EventMode = true;
-    readoutWindow_->sumPanel = false;
-    EventReadout readout(*readoutWindow_, Requests, BreakRequested, messages_, Pager, Texts, Ident);
+    readoutWindow_->Begin(false);
+    EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
+                         Ident);
     CompleteFiles = [&readout] { readout.Finish(); };
     readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
                 RadioMax->isChecked(), QDateTime::currentDateTime());
@@ -31,10 +35,10 @@ void TZorvan::ReadSumButtonClick() {
     if (!Disable())
         return;
     SumMode = true;
-    readoutWindow_->sumPanel = true;
+    readoutWindow_->Begin(true);
     if (!sumReadout_)
         sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
-                                                   messages_, Pager, Ident);
+                                                   *readoutWindow_, Pager, Ident);
     SumReadoutChoice choice;
     choice.files = {LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()};
     choice.basis = RadioMax->isChecked() ? RatingBasis::Moment : RatingBasis::Weight;
@@ -86,4 +90,10 @@ void TZorvan::ClearSumButtonClick() {
                     QStringLiteral(" Обнуление сумматора"), QStringLiteral("Сумматор очищен!"));
 }
 
-void TZorvan::Button1Click() {}
+void TZorvan::Button1Click() {
+    // No summator readout yet in this run: no rows, and the report refuses.
+    static const SumRows noRows;
+    RtfWordApplication word;
+    (void)MakeWordReport(word, sumReadout_ ? sumReadout_->Rows() : noRows,
+                         QCoreApplication::applicationDirPath(), messages_);
+}

@@ -17,7 +17,7 @@
 
 TZorvan::TZorvan(MessageGateway& messages, const QString& startDir, QWidget* parent)
     : QMainWindow(parent), Requests(Link, messages), messages_(messages),
-      readoutWindow_(std::make_unique<ReadoutWindow>(*this)), startDir_(startDir) {
+      readoutWindow_(std::make_unique<ReadoutWindow>(*this, messages)), startDir_(startDir) {
     setObjectName(QStringLiteral("Zorvan"));
     setWindowTitle(InitialCaption);
     // Fixed border: may be minimised, never maximised or resized.

@@ -3,6 +3,7 @@
 
 #include "link/tick_timer.h"
 #include "simulator/recorder_sim.h"
+#include "summator/word_report.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
@@ -177,6 +178,13 @@ TEST_F(WindowReadoutTest, SlowAcknowledgementWithinItsThirtySecondsSucceeds) {
     EXPECT_GE(t.elapsed(), 5600);
     EXPECT_EQ(gateway.texts().first(), "Сумматор очищен!");
     EXPECT_EQ(window->Link.ReplyTimeout, 5);
+}
+
+TEST_F(WindowReadoutTest, WordReportBeforeAnySummatorReadoutIsRefused) {
+    window->Button1Click();
+    EXPECT_EQ(gateway.texts(), QStringList{WordReportNoData});
+    EXPECT_TRUE(sim.ReceivedBytes().isEmpty());
+    EXPECT_FALSE(QFile::exists(QDir(QCoreApplication::applicationDirPath()).filePath("list.doc")));
 }
 
 } // namespace
