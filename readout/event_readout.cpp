@@ -1,8 +1,7 @@
 #include "readout/event_readout.h"
 
+#include "readout/readout_steps.h"
 #include "readout/record_reader.h"
-
-#include <exception>
 
 using namespace RecorderMap;
 
@@ -73,70 +72,30 @@ void EventReadout::logFileErrors() {
 void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now) {
     choice_ = choice;
     withReach_ = withReach;
-    if (!files_.Open(choice))
+    ReadoutSteps steps(host_, requests_, log_, messages_);
+    if (!files_.Open(choice) || !steps.OpenLog())
         return;
-    if (!log_.Open()) {
-        messages_.inform(MessageIcon::Error,
-                         QStringLiteral("Невозможно открыть файл ") + ReadoutLog::FileName);
-        return;
-    }
-    std::uint32_t start = 0;
-    bool wrapped = false;
-    try {
-        if (!prepare(now, start, wrapped))
-            return;
-        readRecords(start, wrapped);
-    } catch (const std::exception& e) {
-        // Nothing here throws by design; a failed allocation must still end
-        // the readout cleanly with what was read on disk.
-        log_.Line((QStringLiteral("Ошибка: ") + QString::fromLocal8Bit(e.what())).left(99));
-    }
+    steps.Guarded(99, [&] {
+        std::uint32_t start = 0;
+        bool wrapped = false;
+        if (prepare(steps, now, start, wrapped))
+            readRecords(start, wrapped);
+    });
 }
 
-bool EventReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped) {
+bool EventReadout::prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start,
+                           bool& wrapped) {
     log_.Start(now, QStringLiteral("Чтение черного ящика"));
-
-    if (!requests_.ReadIdentification(ident_)) {
-        log_.Failure(QStringLiteral("Не удалось прочитать идентификационную информацию. "),
-                     link_.LastLinkResult);
+    if (!steps.Identification(ident_))
         return false;
-    }
-    log_.Line(QStringLiteral("Идентификационная информация прочитана"));
-
     link_.WaitTicks(5);
-    if (!host_.ReadClock()) {
-        log_.Failure(QStringLiteral("Не удалось прочитать время. "), link_.LastLinkResult);
+    if (!steps.Clock())
         return false;
-    }
-    log_.Line(QStringLiteral("Прочитано время ") + host_.ClockText());
-
     link_.WaitTicks(5);
-    if (link_.ReadBlock(LastEventSlot, EventLength, MemorySelector) != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
-                     link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error,
-                         QStringLiteral("Не удалось прочитать последнюю запись"));
+    if (!steps.LastSlot(LastEventSlot, EventLength, wrapped))
         return false;
-    }
-    wrapped = !requests_.ReplyBlank(EventLength);
-    log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
-                      : QStringLiteral("Прочитана последняя запись. Она пуста"));
-
     link_.WaitTicks(5);
-    if (requests_.ReadPointerBlock() != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать адрес. "), link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
-        return false;
-    }
-    start = requests_.EventPointer();
-    if (!ValidEventPointer(start)) {
-        const QString text =
-            QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
-        log_.Line(text);
-        messages_.inform(MessageIcon::Error, text);
-        return false;
-    }
-    return true;
+    return steps.Pointer(true, start);
 }
 
 void EventReadout::readRecords(std::uint32_t start, bool wrapped) {

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+class ReadoutSteps;
+
 // Addresses of an event memory readout, newest record first.
 struct EventRange {
     std::uint32_t start = 0;
@@ -42,7 +44,7 @@ public:
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
 
 private:
-    bool prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped);
+    bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
     void readRecords(std::uint32_t start, bool wrapped);
     void logFileErrors();
 

@@ -1,9 +1,8 @@
 #include "summator/sum_readout.h"
 
+#include "readout/readout_steps.h"
 #include "readout/record_reader.h"
 #include "summator/report_file.h"
-
-#include <exception>
 
 using namespace RecorderMap;
 
@@ -66,6 +65,7 @@ void SumReadout::logFileErrors() {
 
 void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
     choice_ = choice;
+    ReadoutSteps steps(host_, requests_, log_, messages_);
     if (!files_.Open(choice.files))
         return;
     if (!report_.Create(ReportFileName)) {
@@ -73,69 +73,31 @@ void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
                          QStringLiteral("Невозможно открыть файл ") + ReportFileName);
         return;
     }
-    if (!log_.Open()) {
-        messages_.inform(MessageIcon::Error,
-                         QStringLiteral("Невозможно открыть файл ") + ReadoutLog::FileName);
+    if (!steps.OpenLog())
         return;
-    }
-    std::uint32_t start = 0;
-    bool wrapped = false;
-    try {
-        if (!prepare(now, start, wrapped))
-            return;
-        readRecords(start, wrapped);
-    } catch (const std::exception& e) {
-        // Nothing here throws by design; a failed allocation must still end
-        // the readout cleanly with what was read on disk.
-        log_.Line((QStringLiteral("Ошибка: ") + QString::fromLocal8Bit(e.what())).left(100));
-    }
+    steps.Guarded(100, [&] {
+        std::uint32_t start = 0;
+        bool wrapped = false;
+        if (prepare(steps, now, start, wrapped))
+            readRecords(start, wrapped);
+    });
 }
 
-bool SumReadout::prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped) {
+bool SumReadout::prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start,
+                         bool& wrapped) {
     log_.Start(now, QStringLiteral("Чтение сумматора"));
-
-    if (!requests_.ReadIdentification(ident_)) {
-        log_.Failure(QStringLiteral("Не удалось прочитать идентификационную информацию. "),
-                     link_.LastLinkResult);
+    if (!steps.Identification(ident_))
         return false;
-    }
-    log_.Line(QStringLiteral("Идентификационная информация прочитана"));
-
     link_.WaitTicks(5);
-    if (!host_.ReadClock()) {
-        log_.Failure(QStringLiteral("Не удалось прочитать время. "), link_.LastLinkResult);
+    if (!steps.Clock())
         return false;
-    }
-    log_.Line(QStringLiteral("Прочитано время ") + host_.ClockText());
-
     link_.WaitTicks(1);
-    if (link_.ReadBlock(LastSumSlot, SumLength, MemorySelector) != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
-                     link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error,
-                         QStringLiteral("Не удалось прочитать последнюю запись"));
+    if (!steps.LastSlot(LastSumSlot, SumLength, wrapped))
         return false;
-    }
-    wrapped = !requests_.ReplyBlank(SumLength);
-    log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
-                      : QStringLiteral("Прочитана последняя запись. Она пуста"));
-
     spectrum_.Reset();
-
     link_.WaitTicks(1);
-    if (requests_.ReadPointerBlock() != LinkOk) {
-        log_.Failure(QStringLiteral("Не удалось прочитать адрес. "), link_.LastLinkResult);
-        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
+    if (!steps.Pointer(false, start))
         return false;
-    }
-    start = requests_.SumPointer();
-    if (!ValidSumPointer(start)) {
-        const QString text =
-            QStringLiteral("Прочитан некорректный адрес ") + Hex8(start) + QStringLiteral("h");
-        log_.Line(text);
-        messages_.inform(MessageIcon::Error, text);
-        return false;
-    }
     const SumRange range = SumReadRange(start, wrapped);
     log_.Line(QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h"));
     log_.Line(QStringLiteral("Конечный адрес ") + Hex5(range.end) + QStringLiteral("h"));

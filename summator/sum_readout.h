@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+class ReadoutSteps;
+
 // Addresses of a summator readout, newest record first.
 struct SumRange {
     std::uint32_t start = 0;
@@ -48,7 +50,7 @@ public:
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
 
 private:
-    bool prepare(const QDateTime& now, std::uint32_t& start, bool& wrapped);
+    bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
     void readRecords(std::uint32_t start, bool wrapped);
     void logFileErrors();
 

@@ -1,0 +1,64 @@
+#include "readout/readout_steps.h"
+
+using namespace RecorderMap;
+
+ReadoutSteps::ReadoutSteps(ReadoutHost& host, RecorderRequests& requests, ReadoutLog& log,
+                           MessageGateway& messages)
+    : host_(host), requests_(requests), link_(requests.Link()), log_(log), messages_(messages) {}
+
+bool ReadoutSteps::OpenLog() {
+    if (log_.Open())
+        return true;
+    messages_.inform(MessageIcon::Error,
+                     QStringLiteral("Невозможно открыть файл ") + ReadoutLog::FileName);
+    return false;
+}
+
+bool ReadoutSteps::Identification(IdentData& ident) {
+    if (!requests_.ReadIdentification(ident)) {
+        log_.Failure(QStringLiteral("Не удалось прочитать идентификационную информацию. "),
+                     link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Идентификационная информация прочитана"));
+    return true;
+}
+
+bool ReadoutSteps::Clock() {
+    if (!host_.ReadClock()) {
+        log_.Failure(QStringLiteral("Не удалось прочитать время. "), link_.LastLinkResult);
+        return false;
+    }
+    log_.Line(QStringLiteral("Прочитано время ") + host_.ClockText());
+    return true;
+}
+
+bool ReadoutSteps::LastSlot(std::uint32_t address, std::uint16_t length, bool& wrapped) {
+    if (link_.ReadBlock(address, length, MemorySelector) != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
+                     link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error,
+                         QStringLiteral("Не удалось прочитать последнюю запись"));
+        return false;
+    }
+    wrapped = !requests_.ReplyBlank(length);
+    log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
+                      : QStringLiteral("Прочитана последняя запись. Она пуста"));
+    return true;
+}
+
+bool ReadoutSteps::Pointer(bool eventPointer, std::uint32_t& pointer) {
+    if (requests_.ReadPointerBlock() != LinkOk) {
+        log_.Failure(QStringLiteral("Не удалось прочитать адрес. "), link_.LastLinkResult);
+        messages_.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
+        return false;
+    }
+    pointer = eventPointer ? requests_.EventPointer() : requests_.SumPointer();
+    if (eventPointer ? ValidEventPointer(pointer) : ValidSumPointer(pointer))
+        return true;
+    const QString text =
+        QStringLiteral("Прочитан некорректный адрес ") + Hex8(pointer) + QStringLiteral("h");
+    log_.Line(text);
+    messages_.inform(MessageIcon::Error, text);
+    return false;
+}
