@@ -14,16 +14,7 @@ constexpr std::uint32_t SlotStep = 11;
 } // namespace
 
 EventRange EventReadRange(std::uint32_t pointer, bool wrapped) {
-    EventRange range;
-    range.start = pointer;
-    if (!wrapped) {
-        range.end = EventStart;
-        range.progress = pointer - EventStart;
-    } else {
-        range.end = (pointer / PageSize + 1) * PageSize;
-        range.progress = pointer - range.end + (EventEnd - EventStart);
-    }
-    return range;
+    return MemoryReadRange(pointer, wrapped, EventStart, EventEnd);
 }
 
 std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped) {

@@ -6,19 +6,13 @@
 #include "readout/event_files.h"
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
+#include "readout/readout_steps.h"
 
 #include <QDateTime>
 
 #include <cstdint>
 
-class ReadoutSteps;
-
-// Addresses of an event memory readout, newest record first.
-struct EventRange {
-    std::uint32_t start = 0;
-    std::uint32_t end = 0;      // the last record read
-    std::uint32_t progress = 0; // sum of the address steps of the whole readout
-};
+using EventRange = ReadRange;
 // Not wrapped: from the pointer down to 0x30000. Wrapped: on from 0xFFFEC down
 // to the first slot of the page above the pointer's page.
 [[nodiscard]] EventRange EventReadRange(std::uint32_t pointer, bool wrapped);

@@ -2,6 +2,20 @@
 
 using namespace RecorderMap;
 
+ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped, std::uint32_t areaStart,
+                          std::uint32_t areaEnd) {
+    ReadRange range;
+    range.start = pointer;
+    if (!wrapped) {
+        range.end = areaStart;
+        range.progress = pointer - areaStart;
+    } else {
+        range.end = (pointer / PageSize + 1) * PageSize;
+        range.progress = pointer - range.end + (areaEnd - areaStart);
+    }
+    return range;
+}
+
 ReadoutSteps::ReadoutSteps(ReadoutHost& host, RecorderRequests& requests, ReadoutLog& log,
                            MessageGateway& messages)
     : host_(host), requests_(requests), link_(requests.Link()), log_(log), messages_(messages) {}

@@ -10,6 +10,18 @@
 #include <cstdint>
 #include <exception>
 
+// Addresses of a memory readout, newest record first.
+struct ReadRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;      // the last record read
+    std::uint32_t progress = 0; // sum of the address steps of the whole readout
+};
+// Not wrapped: from the pointer down to the start of the area. Wrapped: on
+// from the top of the area down to the start of the 64 KiB page above the
+// pointer's page; the slots of the pointer's page above it hold no records.
+[[nodiscard]] ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped,
+                                        std::uint32_t areaStart, std::uint32_t areaEnd);
+
 // The steps both memory readouts take before their records. Each logs its
 // outcome; a failure is told to the user where the request has no message
 // of its own. False means the readout ends here.

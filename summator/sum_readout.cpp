@@ -13,16 +13,7 @@ constexpr std::uint32_t SumStep = 16;
 } // namespace
 
 SumRange SumReadRange(std::uint32_t pointer, bool wrapped) {
-    SumRange range;
-    range.start = pointer;
-    if (!wrapped) {
-        range.end = SumStart;
-        range.progress = pointer - SumStart;
-    } else {
-        range.end = (pointer / PageSize + 1) * PageSize;
-        range.progress = pointer - range.end + (SumEnd - SumStart);
-    }
-    return range;
+    return MemoryReadRange(pointer, wrapped, SumStart, SumEnd);
 }
 
 std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped) {

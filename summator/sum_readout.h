@@ -4,6 +4,7 @@
 #include "link/recorder_requests.h"
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
+#include "readout/readout_steps.h"
 #include "summator/load_spectrum.h"
 #include "summator/sum_files.h"
 
@@ -11,14 +12,7 @@
 
 #include <cstdint>
 
-class ReadoutSteps;
-
-// Addresses of a summator readout, newest record first.
-struct SumRange {
-    std::uint32_t start = 0;
-    std::uint32_t end = 0;      // the last record read
-    std::uint32_t progress = 0; // sum of the address steps of the whole readout
-};
+using SumRange = ReadRange;
 // Not wrapped: from the pointer down to 0x10000. Wrapped: on from 0x2FFF0
 // down to the start of the page above the pointer's page.
 [[nodiscard]] SumRange SumReadRange(std::uint32_t pointer, bool wrapped);
