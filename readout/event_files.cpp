@@ -72,7 +72,9 @@ void ReadoutFiles::report(Output& out, const QString& text) {
 }
 
 bool ReadoutFiles::Open(const OutputChoice& choice) {
-    // Files of an earlier readout that was never finished are closed first.
+    // Files of an earlier readout that was never finished are closed first;
+    // errors it left behind belong to no log of this readout.
+    errors_.clear();
     for (Output& out : outputs_) {
         (void)out.file.Close();
         out.reported = false;

@@ -71,6 +71,22 @@ TEST_F(FileErrorTest, OpenFailureStopsAtTheFailingFile) {
     EXPECT_TRUE(files.TakeErrors().isEmpty());
 }
 
+TEST_F(FileErrorTest, OpenFailureIsNotCarriedIntoTheNextReadout) {
+    // The summator keeps one set of files from readout to readout: an open
+    // error that no log took must not reach the log of a later readout.
+    ASSERT_TRUE(QDir().mkdir(SumFiles::XlsName));
+    SumFiles files(messages_, pager_);
+    EXPECT_FALSE(files.Open({.xls = true, .txt = false, .hex = false}));
+    files.Finish();
+    ASSERT_TRUE(QDir().rmdir(SumFiles::XlsName));
+
+    ASSERT_TRUE(files.Open({.xls = true, .txt = false, .hex = false}));
+    files.SummLog(CycleRecord, 0x2FFF0, SumInput());
+    EXPECT_TRUE(files.TakeErrors().isEmpty());
+    files.Finish();
+    EXPECT_EQ(ShownTexts(), QStringList{QStringLiteral("Невозможно открыть файл summator.xls")});
+}
+
 TEST_F(FileErrorTest, FinishingTwiceChangesNothing) {
     EventFiles files(messages_, pager_);
     ASSERT_TRUE(files.Open({.xls = true, .txt = true, .hex = false}));
@@ -119,7 +135,8 @@ TEST_F(FileErrorTest, FullDiskFromTheFirstLineGivesOneDialog) {
     // Every record failed on the debug file; neither the later records nor the
     // close bring a second dialog.
     EXPECT_EQ(ShownTexts(), QStringList{QStringLiteral("Ошибка записи в файл zorvan.hex")});
-    EXPECT_EQ(files.TakeErrors(), QStringList(3, QStringLiteral("Ошибка записи в файл zorvan.hex")));
+    EXPECT_EQ(files.TakeErrors(),
+              QStringList(3, QStringLiteral("Ошибка записи в файл zorvan.hex")));
     EXPECT_EQ(ReadLines(EventFiles::XlsName).size(), 24 + 3);
 }
 
