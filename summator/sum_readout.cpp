@@ -47,6 +47,10 @@ void SumReadout::Finish() {
     (void)log_.Close();
 }
 
+std::int32_t SumReadout::fullScale() const {
+    return choice_.fullScaleSource ? *choice_.fullScaleSource : choice_.fullScale;
+}
+
 void SumReadout::logFileErrors() {
     if (!log_.IsOpen())
         return;
@@ -124,7 +128,7 @@ void SumReadout::readRecords(std::uint32_t start, bool wrapped) {
                                     QLatin1Char(' ') + RTime(reply) +
                                     QStringLiteral(" по адресу ") + Hex5(address) +
                                     QStringLiteral("h"));
-        (void)spectrum_.Rating(reply, choice_.basis, choice_.fullScale);
+        (void)spectrum_.Rating(reply, choice_.basis, fullScale());
         const SumLogInput input{choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_};
         files_.SummLog(reply, address, input);
         logFileErrors();
@@ -136,7 +140,7 @@ void SumReadout::readRecords(std::uint32_t start, bool wrapped) {
     }
 
     const ReportInput report{ident_,         spectrum_,     host_.ClockText(),
-                             eraseTimeText_, choice_.basis, choice_.fullScale};
+                             eraseTimeText_, choice_.basis, fullScale()};
     if (!RepoPrint(report_, report)) {
         messages_.inform(MessageIcon::Error, ReportWriteErrorText(ReportFileName));
         log_.Line(ReportWriteErrorText(ReportFileName));

@@ -24,6 +24,10 @@ struct SumReadoutChoice {
     OutputChoice files;
     RatingBasis basis = RatingBasis::Moment;
     std::int32_t fullScale = 800; // the 100 % moment or weight
+    // The window's 100 % value itself, when given: its spin stays usable during
+    // a readout, so every record is rated, and the report headed, with the
+    // value it holds at that moment. Without it fullScale applies throughout.
+    const int* fullScaleSource = nullptr;
 };
 
 // Reads the whole summator history, newest first, into the summator files,
@@ -47,6 +51,7 @@ private:
     bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
     void readRecords(std::uint32_t start, bool wrapped);
     void logFileErrors();
+    [[nodiscard]] std::int32_t fullScale() const;
 
     ReadoutHost& host_;
     RecorderRequests& requests_;

@@ -150,6 +150,28 @@ TEST_F(SumReadoutTest, RecordFailingThreeTimesSlowsTheRestOfTheReadout) {
     EXPECT_EQ(readout.Rows().Count(), 5);
 }
 
+TEST_F(SumReadoutTest, HundredPercentValueChangedDuringTheReadoutAppliesFromThen) {
+    fillSums(0x10400, false);
+    int maxMoment = 60000;
+    host.onProgress = [&maxMoment](int) { maxMoment = 0; };
+    SumReadoutChoice choice;
+    choice.fullScale = 800;
+    choice.fullScaleSource = &maxMoment;
+    readout.Run(choice, StartedAt);
+    readout.Finish();
+
+    // With no record above 60000 and every later one rated against 0, all
+    // rated cycles but the first are in the top class.
+    const auto& classes = readout.Spectrum().LoadClasses();
+    int rated = 0;
+    for (const TRepoSum& c : classes)
+        rated += c.count;
+    ASSERT_GT(rated, 1);
+    EXPECT_GE(classes[0].count, rated - 1);
+    EXPECT_LT(classes[0].count, rated);
+    EXPECT_TRUE(fileLines("report.xls").contains("100% момент = 0"));
+}
+
 TEST_F(SumReadoutTest, BreakWritesNoReport) {
     fillSums(0x10400, false);
     host.onProgress = [this](int value) {
