@@ -43,6 +43,8 @@ void TZorvan::ReadSumButtonClick() {
     choice.files = {LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()};
     choice.basis = RadioMax->isChecked() ? RatingBasis::Moment : RatingBasis::Weight;
     choice.fullScale = choice.basis == RatingBasis::Moment ? MaxMoment : MaxWeight;
+    // The 100 % spins stay usable during the readout; a change counts from then on.
+    choice.fullScaleSource = choice.basis == RatingBasis::Moment ? &MaxMoment : &MaxWeight;
     CompleteFiles = [this] { sumReadout_->Finish(); };
     sumReadout_->Run(choice, QDateTime::currentDateTime());
     EraseTimeText = sumReadout_->EraseTimeText();
