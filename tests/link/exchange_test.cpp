@@ -139,6 +139,35 @@ TEST_F(ExchangeTest, BreakNearTheEndOfTheReplyGivesTwo) {
     EXPECT_EQ(link.ExchangeFrame(4, 5, 8), LinkBadReply);
 }
 
+TEST_F(ExchangeTest, BreakAfterTheWholeReplyCameInStillGivesTwoAfterOneTick) {
+    // Break is pressed in the very message pass that brings the last reply
+    // bytes in: every byte is there and adds up, yet the exchange is broken off.
+    link.TxBuffer = {0, 0, 0, 0, 5, 7};
+    QSerialPort& device = port.Device();
+    QObject::connect(&device, &QSerialPort::readyRead, &device, [&] {
+        if (device.bytesAvailable() >= 8)
+            breakRequested = true;
+    });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link.ExchangeFrame(4, 5, 8), LinkBadReply);
+    EXPECT_GE(elapsedMs(t), 55) << "a broken exchange ends with its one-tick pause";
+    ASSERT_TRUE(breakRequested);
+    int sum = 0;
+    for (int k = 0; k < 8; ++k)
+        sum += link.RxBuffer[static_cast<std::size_t>(k)];
+    EXPECT_EQ(sum % 256, 0xFF) << "the whole reply had arrived";
+}
+
+TEST_F(ExchangeTest, SuccessfulExchangeEndsWithoutAPause) {
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
+    // Five pauses of one tick would take at least 275 ms.
+    EXPECT_LT(elapsedMs(t), 5 * 55);
+}
+
 TEST_F(ExchangeTest, BreakAlreadySetStillSendsTheFrameAndGivesTwoAtOnce) {
     breakRequested = true;
     QElapsedTimer t;
