@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 namespace {
 
 // Control characters of an operating-system message would break a message box line.
@@ -13,6 +15,18 @@ QString printable(QString text) {
             c = QLatin1Char(' ');
     }
     return text;
+}
+
+// The device node is there, but no port answers behind it (a serial driver's
+// spare minor numbers, an adapter pulled out): to the user that port does not
+// exist. The port class keeps the error number to itself, its text tells it.
+bool noPortBehind(const QString& text) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(text);
+    return false;
+#else
+    return text == qt_error_string(ENXIO) || text == qt_error_string(EIO);
+#endif
 }
 
 } // namespace
@@ -129,7 +143,7 @@ bool Pordt::SetOpen(bool open) {
         case QSerialPort::PermissionError:
             return fail(OpenText);
         default:
-            return fail(printable(text));
+            return fail(noPortBehind(text) ? BadIdText : printable(text));
         }
     }
     // A pseudo-terminal or a three-wire adapter has no modem lines: failing to

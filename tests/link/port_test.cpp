@@ -2,6 +2,12 @@
 
 #include <QDir>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(PortPathTest, ComNumbersFollowTheWindowsLayerConvention) {
@@ -47,6 +53,30 @@ TEST(ClosedPortTest, MissingDeviceIsReportedAsNotExisting) {
     (void)port.SetComNumber(5);
     EXPECT_FALSE(port.SetOpen(true));
     EXPECT_EQ(port.LastError(), "ie_BadId - Specified comport doesn't exist");
+}
+
+TEST(ClosedPortTest, NodeWithNoPortBehindItIsReportedAsNotExisting) {
+    QTemporaryDir folder;
+    qputenv("ZORVAN_PORTS", folder.path().toLocal8Bit());
+    // A minor number of the standard serial driver that no port of this
+    // machine uses: the node opens to "no such device".
+    const QByteArray node = QFile::encodeName(folder.filePath("ttyS40"));
+    if (::mknod(node.constData(), S_IFCHR | 0600, makedev(4, 104)) != 0)
+        GTEST_SKIP() << "no device nodes can be made here";
+    const int fd = ::open(node.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int openError = errno;
+    if (fd >= 0) {
+        ::close(fd);
+        GTEST_SKIP() << "this machine has that port";
+    }
+    if (openError != ENXIO && openError != EIO && openError != ENODEV)
+        GTEST_SKIP() << "the node fails otherwise here: " << openError;
+    ASSERT_TRUE(QFile::link(folder.filePath("ttyS40"), folder.filePath("com7")));
+    Pordt port;
+    (void)port.SetComNumber(7);
+    EXPECT_FALSE(port.SetOpen(true));
+    EXPECT_EQ(port.LastError(), "ie_BadId - Specified comport doesn't exist");
+    EXPECT_FALSE(port.Open());
 }
 
 TEST(ClosedPortTest, ByteOperationsNeedAnOpenPort) {
