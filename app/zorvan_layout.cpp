@@ -64,9 +64,10 @@ QSpinBox* MakeSpin(QWidget* parent, const QString& name, int low, int high, int 
     spin->setObjectName(name);
     spin->setRange(low, high);
     spin->setValue(value);
-    // A typed value counts when the edit is finished, not at every keystroke:
-    // "5000" must not pass through 5, 50 and 500 on its way to the port.
-    spin->setKeyboardTracking(false);
+    // Every keystroke that gives a valid value counts at once, as the arrows
+    // do: a value typed just before the window closes is saved all the same.
+    // Below the spin's minimum a partial entry is no value, so a speed typed
+    // as "5000" does not pass through 5, 50 and 500.
     return spin;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -96,6 +97,53 @@ TEST_F(SettingControlsTest, SpinsKeepTheirFieldsAndThePortUpToDate) {
     EXPECT_EQ(w.MaxWeight, 77);
     w.SexSpin->setValue(4);
     EXPECT_EQ(w.RefreshPeriod, 4);
+}
+
+// Digits typed into the spin's own editor, as from the keyboard.
+void TypeDigits(QWidget* target, const QString& digits) {
+    for (const QChar c : digits) {
+        const int key = Qt::Key_0 + (c.unicode() - u'0');
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(target, &press);
+        QCoreApplication::sendEvent(target, &release);
+    }
+}
+
+TEST_F(SettingControlsTest, TypedValueCountsAtOnceAndIsSavedAtTheEnd) {
+    TZorvan& w = OpenWindow();
+    w.show();
+    w.MaxSpin->setFocus();
+    w.MaxSpin->selectAll();
+    TypeDigits(w.MaxSpin, QStringLiteral("1234"));
+    // No Enter and no change of focus: the field follows the keystrokes.
+    EXPECT_EQ(w.MaxMoment, 1234);
+
+    w.SexSpin->setFocus();
+    w.SexSpin->selectAll();
+    TypeDigits(w.SexSpin, QStringLiteral("7"));
+    EXPECT_EQ(w.RefreshPeriod, 7);
+
+    // A speed typed whole reaches the port once, with its full value.
+    QList<int> speeds;
+    QObject::connect(w.SpidSpin, &QSpinBox::valueChanged, [&speeds](int v) { speeds << v; });
+    w.SpidSpin->setFocus();
+    w.SpidSpin->selectAll();
+    TypeDigits(w.SpidSpin, QStringLiteral("5000"));
+    EXPECT_EQ(speeds, QList<int>{5000});
+    EXPECT_EQ(w.BaudRate, 5000);
+    EXPECT_EQ(w.Port.Baud(), 5000);
+
+    // Closed straight from the spin: the typed values reach the settings file.
+    const QString ini = QDir(w.RunFolder()).filePath(QStringLiteral("zorvan.ini"));
+    CloseWindow();
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[0], QByteArray("5000\r"));
+    EXPECT_EQ(lines[2], QByteArray("1234\r"));
+    EXPECT_EQ(lines[5], QByteArray("7\r"));
 }
 
 TEST_F(SettingControlsTest, ClickOnThePeriodLabelTakesThePeriod) {
