@@ -5,6 +5,9 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#ifndef Q_OS_WIN
+#include <sys/file.h>
+#endif
 
 namespace {
 
@@ -146,6 +149,16 @@ bool Pordt::SetOpen(bool open) {
             return fail(noPortBehind(text) ? BadIdText : printable(text));
         }
     }
+#ifndef Q_OS_WIN
+    // The lock file keeps out programs that follow the same convention, and
+    // the line's exclusive mode does not stop root. A lock on the device
+    // itself also stands against a program that locks the line that way.
+    if (::flock(static_cast<int>(port_.handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        port_.close();
+        port_.clearError();
+        return fail(OpenText);
+    }
+#endif
     // A pseudo-terminal or a three-wire adapter has no modem lines: failing to
     // raise them is not a failure of the open.
     (void)port_.setDataTerminalReady(true);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -122,6 +123,28 @@ TEST_F(PortTest, SecondPortOnTheSameDeviceIsRefused) {
     // Released by the first, the device is free again.
     ASSERT_TRUE(port.SetOpen(false));
     EXPECT_TRUE(second.SetOpen(true)) << qPrintable(second.LastError());
+}
+
+TEST_F(PortTest, LineLockedByAnotherProgramIsRefused) {
+    ASSERT_TRUE(port.SetOpen(false));
+    const QByteArray device = QFile::encodeName(sim.DevicePath());
+    // Another program holds the line with a lock on the device itself.
+    const int other = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(port.SetOpen(true));
+    EXPECT_EQ(port.LastError(), "ie_Open - device already open");
+    EXPECT_FALSE(port.Open());
+    ::close(other);
+
+    // Free again; and while this port holds it, no other program can lock it.
+    ASSERT_TRUE(port.SetOpen(true)) << qPrintable(port.LastError());
+    const int late = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (late >= 0) {
+        EXPECT_NE(::flock(late, LOCK_EX | LOCK_NB), 0);
+        ::close(late);
+    }
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
 }
 
 TEST_F(PortTest, ChangingTheNumberOfAnOpenPortReopensIt) {
