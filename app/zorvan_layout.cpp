@@ -30,6 +30,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) 
 QLabel* MakePanel(QWidget* parent, const QString& name, const QString& accessible) {
     auto* panel = new QLabel(parent);
     panel->setObjectName(name);
+    // Shown as it is: a message text that looks like markup is still text.
+    panel->setTextFormat(Qt::PlainText);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setAlignment(Qt::AlignCenter);
     panel->setFixedHeight(PanelHeight);
@@ -351,6 +353,7 @@ void TZorvan::buildStatusBar() {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setAccessibleName(names[i]);
+        panel->setTextFormat(Qt::PlainText);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setFixedWidth(StatusWidths[i]);
         StatusBar->addWidget(panel);

@@ -197,6 +197,25 @@ TEST_F(WindowLayoutTest, StateRowsAreHiddenWithBitSevenAtTheLeft) {
     }
 }
 
+TEST_F(WindowLayoutTest, PanelsShowMessageTextsAsTheyAre) {
+    TZorvan& w = OpenWindow();
+    w.Texts.relay[1] = QStringLiteral("<b>Перегрузка</b>");
+    // A relay event: minute, hour, day, month, year, weight, reach, relay,
+    // output and input bytes, reason.
+    const std::uint8_t record[] = {0x31, 0x12, 0x07, 0x12, 0x26, 0x0C,
+                                   0x05, 0x02, 0x00, 0x00, 0x41};
+    for (std::size_t k = 0; k < std::size(record); ++k)
+        w.Link.RxBuffer[k + 1] = record[k];
+    w.ErrPanelSet();
+    ASSERT_TRUE(w.EReasonPanel->text().contains(QStringLiteral("<b>Перегрузка</b>")));
+    // Markup in a text is shown as typed, never interpreted.
+    EXPECT_EQ(w.EReasonPanel->textFormat(), Qt::PlainText);
+    for (const QLabel* panel : w.findChildren<QLabel*>()) {
+        if (panel->objectName().contains(QStringLiteral("Panel")))
+            EXPECT_EQ(panel->textFormat(), Qt::PlainText) << panel->objectName().toStdString();
+    }
+}
+
 TEST_F(WindowLayoutTest, ReducedLayoutDropsThePlusFromTheCaption) {
     TZorvan& w = OpenWindow();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("ZorvanNew от 27.02.2010"));
