@@ -211,8 +211,9 @@ TEST_F(WindowLayoutTest, PanelsShowMessageTextsAsTheyAre) {
     // Markup in a text is shown as typed, never interpreted.
     EXPECT_EQ(w.EReasonPanel->textFormat(), Qt::PlainText);
     for (const QLabel* panel : w.findChildren<QLabel*>()) {
-        if (panel->objectName().contains(QStringLiteral("Panel")))
+        if (panel->objectName().contains(QStringLiteral("Panel"))) {
             EXPECT_EQ(panel->textFormat(), Qt::PlainText) << panel->objectName().toStdString();
+        }
     }
 }
 
