@@ -2,7 +2,7 @@
 
 #include "link/recorder_requests.h"
 #include "readout/text_file.h"
-#include "summator/load_spectrum.h"
+#include "summator/load_rating.h"
 
 #include <QString>
 #include <QStringList>

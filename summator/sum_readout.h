@@ -5,7 +5,7 @@
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
 #include "readout/readout_steps.h"
-#include "summator/load_spectrum.h"
+#include "summator/load_rating.h"
 #include "summator/sum_files.h"
 
 #include <QDateTime>

@@ -4,10 +4,10 @@
 // a user's spreadsheet sees them.
 
 #include "readout/print_pager.h"
-#include "summator/load_spectrum.h"
+#include "summator/load_rating.h"
 #include "summator/report_file.h"
 #include "summator/sum_files.h"
-#include "tests/spectrum/summator_records.h"
+#include "tests/rating/summator_records.h"
 #include "tests/support/answering_gateway.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "summator/load_spectrum.h"
+#include "summator/load_rating.h"
 
 namespace {
 
