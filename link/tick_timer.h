@@ -22,7 +22,6 @@ void SetMonotonicClock(MonotonicClock clock); // nullptr restores the real one
 // tests of long procedures keep every pause and limit in proportion without
 // waiting for them. 1 is real time, and the program never changes it.
 void SetTimeScale(int factor);
-[[nodiscard]] int TimeScale();
 
 [[nodiscard]] std::int32_t CurrentTick();
 void StartTicks(TickTimer& timer, std::int32_t ticks);
