@@ -27,7 +27,6 @@ void SetTimeScale(int factor) {
     timeScale = std::max(1, factor);
 }
 
-
 std::int32_t CurrentTick() {
     return static_cast<std::int32_t>((MonotonicMs() / TickMs) % TickWrap);
 }
