@@ -1,7 +1,6 @@
 #include "readout/event_readout.h"
 
 #include "readout/readout_steps.h"
-#include "readout/record_reader.h"
 
 using namespace RecorderMap;
 
@@ -63,14 +62,14 @@ void EventReadout::logFileErrors() {
 void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now) {
     choice_ = choice;
     withReach_ = withReach;
-    ReadoutSteps steps(host_, requests_, log_, messages_);
+    ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
     if (!files_.Open(choice) || !steps.OpenLog())
         return;
     steps.Guarded(99, [&] {
         std::uint32_t start = 0;
         bool wrapped = false;
         if (prepare(steps, now, start, wrapped))
-            readRecords(start, wrapped);
+            readRecords(steps, start, wrapped);
     });
 }
 
@@ -89,7 +88,7 @@ bool EventReadout::prepare(ReadoutSteps& steps, const QDateTime& now, std::uint3
     return steps.Pointer(true, start);
 }
 
-void EventReadout::readRecords(std::uint32_t start, bool wrapped) {
+void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrapped) {
     const EventRange range = EventReadRange(start, wrapped);
     const QString startText =
         QStringLiteral("Стартовый адрес ") + Hex5(range.start) + QStringLiteral("h");
@@ -99,30 +98,15 @@ void EventReadout::readRecords(std::uint32_t start, bool wrapped) {
     host_.SetStatusPanel(2, QLatin1Char(' ') + endText);
     log_.Line(startText);
     log_.Line(endText);
-    host_.SetReadoutColour();
-    host_.SetProgressMaximum(static_cast<int>(range.progress));
 
-    RecordReader reader(link_, breakRequested_, log_, messages_);
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
-    std::uint32_t progress = 0;
-    std::uint32_t address = range.start;
-    do {
-        if (reader.Read(address, EventLength) != RecordRead::Read)
-            return;
-        if (address == range.start)
-            host_.ShowNewestRecord();
-        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +
-                                    QLatin1Char(' ') + RTime(reply) +
-                                    QStringLiteral(" по адресу ") + Hex5(address) +
-                                    QStringLiteral("h"));
-        EventLogInput input{withReach_, host_.ClockText(), texts_, ident_};
-        files_.SaveLog(reply, address, input);
-        logFileErrors();
-        const std::uint32_t previous = PreviousEventSlot(address, wrapped);
-        progress += (wrapped && address == EventStart ? EventEnd : address) - previous;
-        address = previous;
-        host_.SetProgress(static_cast<int>(progress));
-    } while (address != range.end - PageStep);
-
-    messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));
+    const bool all = steps.Records(
+        range, EventLength, EventEnd,
+        [wrapped](std::uint32_t address) { return PreviousEventSlot(address, wrapped); },
+        [&](std::uint32_t address) {
+            files_.SaveLog(reply, address, {withReach_, host_.ClockText(), texts_, ident_});
+            logFileErrors();
+        });
+    if (all)
+        messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));
 }

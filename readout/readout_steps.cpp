@@ -1,5 +1,8 @@
 #include "readout/readout_steps.h"
 
+#include "decoding/fields.h"
+#include "readout/record_reader.h"
+
 using namespace RecorderMap;
 
 ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped, std::uint32_t areaStart,
@@ -16,9 +19,10 @@ ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped, std::uint32_t are
     return range;
 }
 
-ReadoutSteps::ReadoutSteps(ReadoutHost& host, RecorderRequests& requests, ReadoutLog& log,
-                           MessageGateway& messages)
-    : host_(host), requests_(requests), link_(requests.Link()), log_(log), messages_(messages) {}
+ReadoutSteps::ReadoutSteps(ReadoutHost& host, RecorderRequests& requests,
+                           const bool& breakRequested, ReadoutLog& log, MessageGateway& messages)
+    : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
+      log_(log), messages_(messages) {}
 
 bool ReadoutSteps::OpenLog() {
     if (log_.Open())
@@ -75,4 +79,33 @@ bool ReadoutSteps::Pointer(bool eventPointer, std::uint32_t& pointer) {
     log_.Line(text);
     messages_.inform(MessageIcon::Error, text);
     return false;
+}
+
+bool ReadoutSteps::Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
+                           const SlotStep& previous, const RecordTaker& record) {
+    host_.SetReadoutColour();
+    host_.SetProgressMaximum(static_cast<int>(range.progress));
+    RecordReader reader(link_, breakRequested_, log_, messages_);
+    const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    // The record at the end address is the last: its step leads here.
+    const std::uint32_t past = previous(range.end);
+    std::uint32_t progress = 0;
+    std::uint32_t address = range.start;
+    do {
+        if (reader.Read(address, length) != RecordRead::Read)
+            return false;
+        if (address == range.start)
+            host_.ShowNewestRecord();
+        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +
+                                    QLatin1Char(' ') + RTime(reply) +
+                                    QStringLiteral(" по адресу ") + Hex5(address) +
+                                    QStringLiteral("h"));
+        record(address);
+        const std::uint32_t older = previous(address);
+        // Across the wrap the step counts from the top of the area.
+        progress += older > address ? areaEnd - older : address - older;
+        address = older;
+        host_.SetProgress(static_cast<int>(progress));
+    } while (address != past);
+    return true;
 }

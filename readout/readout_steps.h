@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 
 // Addresses of a memory readout, newest record first.
 struct ReadRange {
@@ -27,8 +28,8 @@ struct ReadRange {
 // of its own. False means the readout ends here.
 class ReadoutSteps {
 public:
-    ReadoutSteps(ReadoutHost& host, RecorderRequests& requests, ReadoutLog& log,
-                 MessageGateway& messages);
+    ReadoutSteps(ReadoutHost& host, RecorderRequests& requests, const bool& breakRequested,
+                 ReadoutLog& log, MessageGateway& messages);
 
     // Opens the log for appending, creating it when missing.
     bool OpenLog();
@@ -38,6 +39,17 @@ public:
     bool LastSlot(std::uint32_t address, std::uint16_t length, bool& wrapped);
     // The pointer block: the event or the summator pointer, checked.
     bool Pointer(bool eventPointer, std::uint32_t& pointer);
+
+    // Reads the records of the range, newest first, each with the retries of a
+    // readout, showing progress; record(address) takes each one out of the
+    // reply buffer before the next request. previous(address) is the next
+    // older slot; areaEnd is one past the area, where a wrapped memory goes on.
+    // False when a record could not be read (Break, or ten failed
+    // attempts): logged and told already.
+    using SlotStep = std::function<std::uint32_t(std::uint32_t)>;
+    using RecordTaker = std::function<void(std::uint32_t)>;
+    bool Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
+                 const SlotStep& previous, const RecordTaker& record);
 
     // Runs the steps; an unexpected error is logged, cut to limit characters,
     // and ends the readout like any failure.
@@ -55,6 +67,7 @@ private:
     ReadoutHost& host_;
     RecorderRequests& requests_;
     DTrans& link_;
+    const bool& breakRequested_;
     ReadoutLog& log_;
     MessageGateway& messages_;
 };

@@ -1,7 +1,6 @@
 #include "summator/sum_readout.h"
 
 #include "readout/readout_steps.h"
-#include "readout/record_reader.h"
 #include "summator/report_file.h"
 
 using namespace RecorderMap;
@@ -60,7 +59,7 @@ void SumReadout::logFileErrors() {
 
 void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
     choice_ = choice;
-    ReadoutSteps steps(host_, requests_, log_, messages_);
+    ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
     if (!files_.Open(choice.files))
         return;
     if (!report_.Create(ReportFileName)) {
@@ -74,7 +73,7 @@ void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
         std::uint32_t start = 0;
         bool wrapped = false;
         if (prepare(steps, now, start, wrapped))
-            readRecords(start, wrapped);
+            readRecords(steps, start, wrapped);
     });
 }
 
@@ -106,38 +105,25 @@ bool SumReadout::prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_
     return true;
 }
 
-void SumReadout::readRecords(std::uint32_t start, bool wrapped) {
+void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrapped) {
     const SumRange range = SumReadRange(start, wrapped);
     host_.SetStatusPanel(1, QStringLiteral(" Стартовый адрес ") + Hex5(range.start) +
                                 QStringLiteral("h"));
     host_.SetStatusPanel(2, QStringLiteral(" Конечный адрес ") + Hex5(range.end) +
                                 QStringLiteral("h"));
-    host_.SetReadoutColour();
-    host_.SetProgressMaximum(static_cast<int>(range.progress));
 
-    RecordReader reader(link_, breakRequested_, log_, messages_);
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
-    std::uint32_t progress = 0;
-    std::uint32_t address = range.start;
-    for (;;) {
-        if (reader.Read(address, SumLength) != RecordRead::Read)
-            return;
-        if (address == range.start)
-            host_.ShowNewestRecord();
-        host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +
-                                    QLatin1Char(' ') + RTime(reply) +
-                                    QStringLiteral(" по адресу ") + Hex5(address) +
-                                    QStringLiteral("h"));
-        (void)spectrum_.Rating(reply, choice_.basis, fullScale());
-        const SumLogInput input{choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_};
-        files_.SummLog(reply, address, input);
-        logFileErrors();
-        address = PreviousSumSlot(address, wrapped);
-        progress += SumStep;
-        host_.SetProgress(static_cast<int>(progress));
-        if (address == range.end - SumStep)
-            break;
-    }
+    const bool all = steps.Records(
+        range, SumLength, SumEnd,
+        [wrapped](std::uint32_t address) { return PreviousSumSlot(address, wrapped); },
+        [&](std::uint32_t address) {
+            (void)spectrum_.Rating(reply, choice_.basis, fullScale());
+            files_.SummLog(reply, address,
+                           {choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_});
+            logFileErrors();
+        });
+    if (!all)
+        return;
 
     const ReportInput report{ident_,         spectrum_,     host_.ClockText(),
                              eraseTimeText_, choice_.basis, fullScale()};

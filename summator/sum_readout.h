@@ -49,7 +49,7 @@ public:
 
 private:
     bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
-    void readRecords(std::uint32_t start, bool wrapped);
+    void readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrapped);
     void logFileErrors();
     [[nodiscard]] std::int32_t fullScale() const;
 
