@@ -3,6 +3,7 @@
 
 #include "app/time_form.h"
 #include "app/zorvan_window.h"
+#include "link/port_finder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 TZorvan::ExchangeScope::ExchangeScope(TZorvan& window) : window_(window) {
     ++window_.exchangeDepth_;
@@ -75,6 +78,7 @@ bool TZorvan::Disable() {
         return false;
     if (!Port.SetOpen(true)) {
         messages_.inform(MessageIcon::Error, Port.LastError());
+        ShowExistingPorts(Port.LastError() == Pordt::BadIdText);
         return false;
     }
     bracketOpen_ = true;
@@ -99,6 +103,19 @@ bool TZorvan::Disable() {
     BreakRequested = false;
     Pager.Reset();
     return true;
+}
+
+void TZorvan::ShowExistingPorts(bool show) {
+    // The list stands only until the next operation: any later failure to
+    // open either lists anew or takes it away.
+    QLabel* panel = StatusPanel[0];
+    if (!show) {
+        panel->clear();
+        return;
+    }
+    const int room = std::max(panel->contentsRect().width(), StatusWidths[0] / 2);
+    panel->setText(
+        panel->fontMetrics().elidedText(PortSummary(FindSerialPorts()), Qt::ElideRight, room));
 }
 
 void TZorvan::ShutDown() {

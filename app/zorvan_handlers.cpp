@@ -5,6 +5,7 @@
 #include "app/time_form.h"
 #include "app/zorvan_window.h"
 #include "decoding/event_panel.h"
+#include "link/port_finder.h"
 #include "summator/sum_panel.h"
 
 #include <QCheckBox>
@@ -170,6 +171,7 @@ void TZorvan::ClockAlarm() {
 void TZorvan::ComSpinChange() {
     ComPortNumber = ComSpin->value();
     Port.SetComNumber(ComPortNumber);
+    ComSpin->setToolTip(DescribeComNumber(ComPortNumber));
 }
 
 void TZorvan::SpidSpinChange() {

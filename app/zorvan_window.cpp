@@ -3,6 +3,7 @@
 #include "app/message_texts_dialog.h"
 #include "app/readout_window.h"
 #include "app/time_form.h"
+#include "link/port_finder.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -83,6 +84,7 @@ void TZorvan::connectHandlers() {
     connect(MaxSpin, &QSpinBox::valueChanged, this, [this] { MaxSpinChange(); });
     connect(BecSpin, &QSpinBox::valueChanged, this, [this] { BecSpinChange(); });
     Label2->installEventFilter(this);
+    ComSpin->installEventFilter(this);
 
     connect(RadioMax, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -105,6 +107,10 @@ bool TZorvan::eventFilter(QObject* watched, QEvent* event) {
     // A click on the "Refresh period" label takes the period as the spin shows it.
     if (watched == Label2 && event->type() == QEvent::MouseButtonRelease)
         SexSpinChange();
+    // Where the number leads can change while it stands (an adapter plugged
+    // in): look again each time the tool-tip is about to show.
+    if (watched == ComSpin && event->type() == QEvent::ToolTip)
+        ComSpin->setToolTip(DescribeComNumber(ComSpin->value()));
     return QMainWindow::eventFilter(watched, event);
 }
 

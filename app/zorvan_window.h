@@ -173,6 +173,9 @@ public:
     // --- operation bracket
     [[nodiscard]] bool Disable();
     void ShutDown();
+    // After a port that does not exist: the ports that do, in status panel 0;
+    // with false, the panel is emptied.
+    void ShowExistingPorts(bool show);
     void ClearFlags();
     void BreakButtonClick();
     // Between Disable and ShutDown.

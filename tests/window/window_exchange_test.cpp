@@ -381,6 +381,10 @@ TEST_F(MissingPortTest, EveryOperationReportsThePortAndChangesNothing) {
         ASSERT_EQ(gateway.shown.size(), 1u);
         EXPECT_EQ(gateway.shown[0].icon, MessageIcon::Error);
         EXPECT_EQ(gateway.shown[0].text, badId);
+        // After the box, the first status panel lists the ports that exist
+        // until the next operation; otherwise the window is as before.
+        EXPECT_FALSE(w.StatusPanel[0]->text().isEmpty());
+        w.StatusPanel[0]->clear();
         ExpectIdle(w);
     }
     // The clock dialog stays open when its operation could not start.
