@@ -1,5 +1,7 @@
 #include "summator/word_report.h"
 
+#include "summator/word_paths.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -91,9 +93,10 @@ bool MakeWordReport(WordApplication& word, const SumRows& rows, const QString& p
         messages.inform(MessageIcon::Warning, WordReportNoData);
         return false;
     }
-    const QDir dir(programDir);
-    const bool done = FillReport(word, rows, dir.filePath(WordTemplateName),
-                                 dir.filePath(WordReportName), messages);
+    // The run folder is the current directory: an installed program's own
+    // folder takes no report.
+    const bool done = FillReport(word, rows, WordTemplatePath(programDir),
+                                 WordReportPath(programDir, QDir::currentPath()), messages);
     word.Release();
     return done;
 }

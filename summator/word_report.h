@@ -7,8 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-// The template the report is made from and the name it is saved under, both
-// in the program's own directory.
+// The template the report is made from and the name it is saved under
+// (where each is found: word_paths.h).
 inline const QString WordTemplateName = QStringLiteral("Dot_n.dot");
 inline const QString WordReportName = QStringLiteral("list.doc");
 
@@ -27,7 +27,8 @@ inline const QString WordReportNoData =
 
 // Fills the report from the rows of the last summator readout: the period and
 // totals at the template's bookmarks, then up to 51 rows into the table at
-// "table1", and saves it as "list.doc" in programDir. False when it was
+// "table1", and saves it as "list.doc" beside the program (in the run folder
+// when the program's folder is not writable). False when it was
 // refused or a call failed; the reason has then been shown through messages.
 bool MakeWordReport(WordApplication& word, const SumRows& rows, const QString& programDir,
                     MessageGateway& messages);

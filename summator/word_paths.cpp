@@ -1,0 +1,29 @@
+#include "summator/word_paths.h"
+
+#include "summator/word_report.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifndef ZORVAN_DATA_FROM_PROGRAM
+#define ZORVAN_DATA_FROM_PROGRAM "../share/zorvan"
+#endif
+
+QString WordTemplatePath(const QString& programDir) {
+    const QDir beside(programDir);
+    const QString data = QDir::cleanPath(beside.filePath(QStringLiteral(ZORVAN_DATA_FROM_PROGRAM)));
+    for (const QString& folder : {beside.path(), data}) {
+        const QString path = QDir(folder).filePath(WordTemplateName);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return beside.filePath(WordTemplateName);
+}
+
+QString WordReportPath(const QString& programDir, const QString& runDir) {
+    // A folder that is not there at all is left as the place named in the
+    // failure, as before.
+    const QFileInfo folder(programDir);
+    const bool readOnly = folder.isDir() && !folder.isWritable();
+    return QDir(readOnly ? runDir : programDir).filePath(WordReportName);
+}

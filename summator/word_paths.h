@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Where the word report's template is found and where the report is saved.
+// The template is looked for beside the program first (a build tree, or a
+// copy the user put there), then in the installed data folder, which lies at
+// a fixed place relative to the program's folder (share/zorvan/ for bin/).
+
+// The template's path: the first folder that holds it; beside the program
+// when none does, so the failure names the usual place.
+[[nodiscard]] QString WordTemplatePath(const QString& programDir);
+
+// Where "list.doc" goes: beside the program, unless that folder exists and
+// is not writable (an installed program's folder), then in runDir.
+[[nodiscard]] QString WordReportPath(const QString& programDir, const QString& runDir);
