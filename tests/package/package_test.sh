@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# package_test.sh SOURCE_DIR BUILD_DIR
+# Builds the Debian package from the build tree, unpacks it into a staging
+# root and checks it step by step; each step says what failed.
+set -uo pipefail
+SOURCE=$1
+BUILD=$2
+
+# What the package must hold, and every program it ships.
+PROGRAMS="recorder-sim zorvan"
+FILES="
+./usr/bin/zorvan
+./usr/bin/recorder-sim
+./usr/share/zorvan/Dot_n.dot
+./usr/share/applications/zorvan.desktop
+./usr/share/icons/hicolor/scalable/apps/zorvan.svg
+./usr/share/icons/hicolor/48x48/apps/zorvan.png
+./usr/share/icons/hicolor/128x128/apps/zorvan.png
+"
+# Libraries the programs need, which the package must declare.
+DEPENDS="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6"
+
+WORK=$(mktemp -d)
+SIM_PID=
+cleanup() {
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+step() { echo "== $*"; }
+
+step "build the package"
+ZORVAN_BUILD=$BUILD "$SOURCE/scripts/package" "$WORK/out" >"$WORK/package.log" 2>&1 ||
+    { cat "$WORK/package.log" >&2; fail "scripts/package"; }
+shopt -s nullglob
+debs=("$WORK"/out/zorvan_*.deb)
+[ ${#debs[@]} -eq 1 ] || fail "expected one zorvan_*.deb, found ${#debs[@]}"
+DEB=${debs[0]}
+VERSION=$(dpkg-deb -f "$DEB" Version)
+ARCH=$(dpkg-deb -f "$DEB" Architecture)
+[ "$(basename "$DEB")" = "zorvan_${VERSION}_${ARCH}.deb" ] || fail "package name $(basename "$DEB")"
+[ "$ARCH" = "$(dpkg --print-architecture)" ] || fail "architecture $ARCH"
+
+step "file list"
+dpkg-deb --contents "$DEB" | awk '{print $6}' | sed 's|/$||' >"$WORK/contents"
+for f in $FILES; do
+    grep -qx -- "$f" "$WORK/contents" || fail "missing from the package: $f"
+done
+shipped=$(grep '^\./usr/bin/.' "$WORK/contents" | sed 's|^\./usr/bin/||' | sort | tr '\n' ' ')
+[ "$shipped" = "$(echo $PROGRAMS | tr ' ' '\n' | sort | tr '\n' ' ')" ] ||
+    fail "programs in usr/bin: $shipped"
+
+step "declared dependencies"
+depends=$(dpkg-deb -f "$DEB" Depends)
+for d in $DEPENDS; do
+    echo "$depends" | tr ',' '\n' | grep -q "^ *$d\( \|$\)" || fail "Depends lacks $d: $depends"
+done
+
+step "unpack into a staging root"
+ROOT=$WORK/root
+dpkg -x "$DEB" "$ROOT" || fail "dpkg -x"
+BIN=$ROOT/usr/bin
+
+step "menu entry"
+DESKTOP=$ROOT/usr/share/applications/zorvan.desktop
+for key in '^Type=Application$' '^Exec=zorvan$' '^Icon=zorvan$' '^Name\[ru\]=.' '^Comment\[ru\]=.' \
+    '^Categories=.*Utility;'; do
+    grep -q -- "$key" "$DESKTOP" || fail "zorvan.desktop lacks $key"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$DESKTOP" || fail "desktop-file-validate"
+fi
+
+step "recorder-sim --help"
+"$BIN/recorder-sim" --help >"$WORK/help" 2>&1 || fail "recorder-sim --help exited $?"
+grep -q -- '--com' "$WORK/help" || fail "recorder-sim --help does not list --com"
+
+step "zorvan --list-ports shows a simulator bound as COM 42, without a display"
+export ZORVAN_PORTS=$WORK/ports
+"$BIN/recorder-sim" --com 42 >"$WORK/sim.out" 2>&1 &
+SIM_PID=$!
+for _ in $(seq 100); do
+    grep -q '^READY ' "$WORK/sim.out" && break
+    sleep 0.1
+done
+DEVICE=$(sed -n 's/^READY //p' "$WORK/sim.out")
+[ -n "$DEVICE" ] || { cat "$WORK/sim.out" >&2; fail "recorder-sim did not become ready"; }
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$BIN/zorvan" --list-ports >"$WORK/ports.txt" 2>&1 ||
+    { cat "$WORK/ports.txt" >&2; fail "zorvan --list-ports exited $?"; }
+cat "$WORK/ports.txt"
+grep -q "^COM42 $DEVICE\$" "$WORK/ports.txt" || fail "COM42 $DEVICE not listed"
+
+echo "package test passed: $(basename "$DEB")"
