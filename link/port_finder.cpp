@@ -190,8 +190,11 @@ QString DescribeComNumber(int comNumber) {
     if (path.isEmpty())
         return name + QStringLiteral(" никуда не ведет");
 
-    QStringList lines{name + QStringLiteral(": ") + path};
+    // A link whose device is gone names that device, not itself.
     const QString link = LinkOf(comNumber);
+    const QString target = link.isEmpty() ? QString() : QFileInfo(link).symLinkTarget();
+    const bool dangling = !target.isEmpty() && !QFileInfo::exists(path);
+    QStringList lines{name + QStringLiteral(": ") + (dangling ? target : path)};
     if (!link.isEmpty())
         lines << QStringLiteral("по ссылке ") + QDir::toNativeSeparators(link);
 
