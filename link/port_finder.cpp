@@ -198,6 +198,14 @@ QString DescribeComNumber(int comNumber) {
     if (!link.isEmpty())
         lines << QStringLiteral("по ссылке ") + QDir::toNativeSeparators(link);
 
+#ifndef Q_OS_WIN
+    // Asking the system for its ports takes tens of milliseconds; a device
+    // that is not there needs no asking.
+    if (!QFileInfo::exists(path)) {
+        lines.first() += QStringLiteral(" — устройства нет");
+        return lines.join(QLatin1Char('\n'));
+    }
+#endif
     const QList<SerialPortEntry> ports = FindSerialPorts();
     const auto port = std::find_if(ports.cbegin(), ports.cend(), [&](const SerialPortEntry& p) {
         return p.comNumbers.contains(comNumber);
