@@ -77,7 +77,7 @@ public:
     // Rates one summator record. The view is the reply of the read: reply[k]
     // is data byte k (1..16) of the record. Records are expected newest first,
     // as the readout walks the memory backwards. fullScale is the 100 % value
-    // of the chosen basis.
+    // of the chosen basis. A blank slot changes nothing.
     RatingOutcome Rating(ReplyView record, RatingBasis basis, std::int32_t fullScale);
 
     // Index 0 is ">100%" ... index 4 "<25%".
