@@ -188,7 +188,9 @@ void MessageTextsDialog::storeRowText(int row, const QString& text) {
     // is filled up rather than written past its end.
     while (list_.size() <= index)
         list_.append(QString());
-    const QString line = SingleLineText(text);
+    // One line per text in the settings file, no tab or other control
+    // character in the files that show it.
+    const QString line = BlankControlCharacters(SingleLineText(text));
     if (list_[index] == line)
         return;
     list_[index] = line;

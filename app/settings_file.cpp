@@ -18,8 +18,9 @@ constexpr int TextsPerList = 8;
 constexpr int FirstTextLine = 7;
 
 // Reads the file's first 38 lines, decoded from code page 1251; nothing past
-// them is needed. A final line end does not start another line; one CR before
-// each LF belongs to the line end. False on an I/O error.
+// them is needed. A final line end does not start another line; the CRs
+// before each LF belong to the line end (some editors write CR CR LF). False
+// on an I/O error.
 bool ReadLines(const QString& path, QStringList& lines) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -31,7 +32,7 @@ bool ReadLines(const QString& path, QStringList& lines) {
             return false;
         if (raw.endsWith('\n'))
             raw.chop(1);
-        if (raw.endsWith('\r'))
+        while (raw.endsWith('\r'))
             raw.chop(1);
         lines << decoder(raw);
     }
@@ -113,6 +114,15 @@ QString SingleLineText(const QString& text) {
     return s;
 }
 
+QString BlankControlCharacters(const QString& text) {
+    QString s = text;
+    for (QChar& c : s) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    return s;
+}
+
 SettingsLoad LoadSettings(const QString& path, Settings& s) {
     SettingsLoad result;
     result.fileName = QFileInfo(path).fileName();
@@ -147,7 +157,7 @@ SettingsLoad LoadSettings(const QString& path, Settings& s) {
 
     MessageTexts texts;
     for (int index = 0; index < 4 * TextsPerList; ++index)
-        ListOfLine(texts, index)->append(lineAt(FirstTextLine + index));
+        ListOfLine(texts, index)->append(BlankControlCharacters(lineAt(FirstTextLine + index)));
     s.Texts = texts;
     result.status = SettingsLoad::Loaded;
     return result;

@@ -43,12 +43,14 @@ struct SettingsLoad {
 //   held (the controls' current values). Status Missing, nothing to report.
 // - Lines 1-4 and 6 are integers: an optional sign and decimal digits, nothing
 //   else, within 32 bits. Line 5 is "вес" exactly for the weight radio.
-//   Lines 7-38 are the texts; a line past the end of the file is empty.
+//   Lines 7-38 are the texts; a line past the end of the file is empty, and
+//   control characters in a text become blanks (BlankControlCharacters).
 // - A malformed integer line: status Malformed with its number and content;
 //   what was read before it stays, the rest takes the defaults above, so every
 //   list always holds eight texts.
 // Values are not checked against the ranges of the window's controls.
-// The file is decoded from code page 1251; CR LF and lone LF both end a line.
+// The file is decoded from code page 1251; LF ends a line, and the CRs right
+// before it (CR LF, CR CR LF) are part of the line end, not of the line.
 [[nodiscard]] SettingsLoad LoadSettings(const QString& path, Settings& s);
 
 // Writes the 38 lines (code page 1251, CR LF); a list shorter than eight
@@ -63,6 +65,10 @@ struct SettingsLoad {
 // The text with every CR LF, CR and LF replaced by one blank: a message text
 // must stay on its one line of the settings file.
 [[nodiscard]] QString SingleLineText(const QString& text);
+
+// The text with every control character (U+0000-U+001F, U+007F) replaced by
+// a blank: a tab would add a spreadsheet column, a CR or LF split a line.
+[[nodiscard]] QString BlankControlCharacters(const QString& text);
 
 // Run folder name: dd_MM_yyyy_HH_mm_ss, the date alone (dd_MM_yyyy) at
 // exactly midnight (00:00:00.000).

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <cmath>
+
 namespace {
 
 bool toInt(const QString& text, int min, int* out) {
@@ -167,7 +169,9 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     if (p.isSet(eraseAckDelay)) {
         bool ok = false;
         const double s = p.value(eraseAckDelay).toDouble(&ok);
-        if (!ok || s < 0 || s > 3600) {
+        // NaN passes every comparison, and turning it into an integer is
+        // undefined: only a finite number of seconds is a delay.
+        if (!ok || !std::isfinite(s) || s < 0 || s > 3600) {
             *error = QStringLiteral("Bad value for --erase-ack-delay: ") + p.value(eraseAckDelay);
             return false;
         }

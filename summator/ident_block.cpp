@@ -46,7 +46,11 @@ QString KranWord(const IdentData& ident, int position, int count) {
         if (index < 0 || index >= static_cast<int>(ident.size()))
             continue;
         const std::uint8_t b = ident[static_cast<std::size_t>(index)];
-        if (b != 0x00 && b != 0xFF)
+        // Control bytes would break the lines and columns of every file the
+        // block heads (a tab is a column, CR and LF end lines, a form feed a
+        // page): they print as blanks, like the unprogrammed 0x00 and 0xFF.
+        const bool control = b < 0x20 || b == 0x7F;
+        if (!control && b != 0xFF)
             bytes[i] = static_cast<char>(b);
     }
     QStringDecoder decoder("windows-1251");

@@ -8,8 +8,9 @@
 // The identification block that heads every file: the crane's and the
 // recorder's identification as 21 labelled lines.
 
-// Text of IdentData positions position..position+count-1 (1-based); bytes
-// 0x00 and 0xFF read as blanks, every other byte as its cp1251 character.
+// Text of IdentData positions position..position+count-1 (1-based); control
+// bytes (0x00-0x1F, 0x7F) and 0xFF read as blanks, every other byte as its
+// cp1251 character.
 // Always count characters; empty for a count below 1.
 [[nodiscard]] QString KranWord(const IdentData& ident, int position, int count);
 

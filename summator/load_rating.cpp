@@ -9,6 +9,7 @@ constexpr int HoursPos = 6;
 constexpr int TotalWeightPos = 9;
 constexpr int CyclesPos = 12;
 constexpr std::uint8_t Absent = 0xFF;
+constexpr int SumRecordLength = 16;
 
 // fullScale x quarters / 4, rounded to the nearest integer, ties to even.
 // Integer arithmetic keeps the result independent of the FPU rounding mode.
@@ -44,6 +45,14 @@ int LoadClassIndex(std::int32_t loadValue, std::int32_t fullScale) {
     return 4;
 }
 
+bool BlankSumRecord(ReplyView record) {
+    for (int k = 1; k <= SumRecordLength; ++k) {
+        if (ReplyByte(record, k) != Absent)
+            return false;
+    }
+    return true;
+}
+
 LoadSpectrum::LoadSpectrum() {
     Reset();
 }
@@ -55,6 +64,7 @@ void LoadSpectrum::Reset() {
         loadClasses_[static_cast<std::size_t>(i)].label =
             QString::fromLatin1(LoadClassLabels[static_cast<std::size_t>(i)]);
     latestCount_ = 1;
+    hasRecords_ = false;
     totalHoursText_.clear();
     totalWeightText_.clear();
     totalCyclesText_.clear();
@@ -66,12 +76,17 @@ RatingOutcome LoadSpectrum::Rating(ReplyView record, RatingBasis basis, std::int
     if (record.size() <= static_cast<std::size_t>(ReachPos))
         return RatingOutcome::BadRecord;
 
+    // An empty slot holds no totals: its 0xFF bytes would read as 16777215.
+    if (BlankSumRecord(record))
+        return RatingOutcome::Blank;
+    hasRecords_ = true;
+
     const std::uint8_t w = record[WeightPos];
     const std::uint8_t r = record[ReachPos];
 
     // Until the first cycle is rated every record overwrites the totals, so
     // they come from the newest record that is a rated cycle (or, without
-    // any, from the oldest record read).
+    // any, from the oldest record read that is not a blank slot).
     if (latestCount_ == 1) {
         totalHoursText_ = BigNum(record, HoursPos);
         totalWeightText_ = BigNum(record, TotalWeightPos);

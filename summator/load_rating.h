@@ -54,9 +54,14 @@ inline constexpr std::array<const char*, LoadClassCount> LoadClassLabels = {">10
 // value exactly at a bound belongs to the higher class.
 [[nodiscard]] int LoadClassIndex(std::int32_t loadValue, std::int32_t fullScale);
 
+// A summator slot never written since the last erase or reset: all 16 bytes
+// 0xFF. It is no record at all, not even one without a cycle.
+[[nodiscard]] bool BlankSumRecord(ReplyView record);
+
 enum class RatingOutcome {
     Rated,     // a cycle, counted in its class
     NotCycle,  // weight or reach absent (0xFF): nothing counted
+    Blank,     // an empty slot: nothing taken, not even the totals
     BadRecord, // the view does not hold a whole record: nothing changed
 };
 
@@ -72,7 +77,7 @@ public:
     // Rates one summator record. The view is the reply of the read: reply[k]
     // is data byte k (1..16) of the record. Records are expected newest first,
     // as the readout walks the memory backwards. fullScale is the 100 % value
-    // of the chosen basis.
+    // of the chosen basis. A blank slot changes nothing.
     RatingOutcome Rating(ReplyView record, RatingBasis basis, std::int32_t fullScale);
 
     // Index 0 is ">100%" ... index 4 "<25%".
@@ -87,6 +92,10 @@ public:
     // Next free ordinal of the newest-cycles list, 1 .. 11.
     [[nodiscard]] int LatestCount() const { return latestCount_; }
 
+    // Whether the readout met any record that is not a blank slot. Without
+    // one the totals are empty and the report has no data to give.
+    [[nodiscard]] bool HasRecords() const { return hasRecords_; }
+
     // Operating hours, total weight and cycles of the newest record up to and
     // including the first rated one.
     [[nodiscard]] const QString& TotalHoursText() const { return totalHoursText_; }
@@ -99,6 +108,7 @@ private:
     std::array<TRepoSum, LoadClassCount> loadClasses_;
     std::array<TRepoSum, LatestCycleLimit> latestCycles_;
     int latestCount_ = 1;
+    bool hasRecords_ = false;
     QString totalHoursText_;
     QString totalWeightText_;
     QString totalCyclesText_;

@@ -23,10 +23,15 @@ QStringList ReportLines(const ReportInput& input) {
 
     QStringList lines = KranLines(input.ident);
     lines << input.clockText;
-    lines << QStringLiteral("Всего с ") + input.eraseTimeText + QStringLiteral(" - ") +
-                 spectrum.TotalCyclesText() + QStringLiteral(" циклов");
-    lines << QStringLiteral("Суммарный вес - ") + spectrum.TotalWeightText() +
-                 QStringLiteral(" тонн");
+    if (spectrum.HasRecords()) {
+        lines << QStringLiteral("Всего с ") + input.eraseTimeText + QStringLiteral(" - ") +
+                     spectrum.TotalCyclesText() + QStringLiteral(" циклов");
+        lines << QStringLiteral("Суммарный вес - ") + spectrum.TotalWeightText() +
+                     QStringLiteral(" тонн");
+    } else {
+        // Only blank slots since the erase: there are no totals to give.
+        lines << ReportNoDataText(input.eraseTimeText);
+    }
     lines << (byMoment ? QStringLiteral("100% момент = ") : QStringLiteral("100% вес = ")) +
                  QString::number(input.fullScale);
     lines << QString() << QString();
@@ -58,6 +63,10 @@ bool RepoPrint(TextFile& file, const ReportInput& input) {
             return false;
     }
     return true;
+}
+
+QString ReportNoDataText(const QString& eraseTimeText) {
+    return QStringLiteral("За период с ") + eraseTimeText + QStringLiteral(" данных нет");
 }
 
 QString ReportWriteErrorText(const QString& fileName) {

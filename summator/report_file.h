@@ -25,13 +25,18 @@ struct ReportInput {
     std::int32_t fullScale = 0; // the 100 % moment or weight, as the basis says
 };
 
-// The lines of the report, without line ends.
+// The lines of the report, without line ends. A readout that met only blank
+// summator slots has no totals: one line saying so (ReportNoDataText) stands
+// in place of the two totals lines.
 [[nodiscard]] QStringList ReportLines(const ReportInput& input);
 
 // Writes the report to the open file, line by line. On the first failed write
 // the rest is skipped and false comes back; file.Name() names the file for the
 // message (see ReportWriteErrorText).
 [[nodiscard]] bool RepoPrint(TextFile& file, const ReportInput& input);
+
+// "За период с " + the erase time + " данных нет".
+[[nodiscard]] QString ReportNoDataText(const QString& eraseTimeText);
 
 // "Ошибка записи в файл " followed by the file name.
 [[nodiscard]] QString ReportWriteErrorText(const QString& fileName);

@@ -1,6 +1,7 @@
 #include "summator/sum_files.h"
 
 #include "summator/ident_block.h"
+#include "summator/load_rating.h"
 
 #include <utility>
 
@@ -104,7 +105,11 @@ void SumFiles::SummLog(ReplyView reply, std::uint32_t readAddress, const SumLogI
     const bool noCycle = NoCycle(view);
     PrintPager& pager = files_.Pager();
 
-    (void)rows_.Add(SumRow(view));
+    // A blank slot is no record: the word report would take its 0xFF bytes
+    // for dates and totals. Only the debug file shows it, as it shows every
+    // slot read.
+    if (!BlankSumRecord(view))
+        (void)rows_.Add(SumRow(view));
 
     if (files_.IsOpen(OutputKind::Hex))
         files_.Write(OutputKind::Hex, {SumDebugLine(view, readAddress)});

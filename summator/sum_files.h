@@ -62,9 +62,10 @@ public:
     [[nodiscard]] bool Open(const OutputChoice& choice);
 
     // One record as read at readAddress: reply[1..16] is the record. It goes
-    // to the debug file and the table always; to the spreadsheet and print
-    // files only when it holds a cycle (weight or reach present). The first
-    // record of a readout also writes the file headings.
+    // to the debug file always; to the table unless it is a blank slot (all
+    // 0xFF); to the spreadsheet and print files only when it holds a cycle
+    // (weight or reach present). The first record of a readout also writes
+    // the file headings.
     void SummLog(ReplyView reply, std::uint32_t readAddress, const SumLogInput& input);
 
     void Finish() { files_.Finish(); }

@@ -3,6 +3,8 @@
 #include "summator/word_paths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -23,8 +25,14 @@ bool TypeAtBookmark(WordApplication& word, const QString& bookmark, const QStrin
            OnSelection(word, [&](WordSelection& s) { return s.TypeText(text); });
 }
 
-bool FillReport(WordApplication& word, const SumRows& rows, const QString& templatePath,
-                const QString& reportPath, MessageGateway& messages) {
+// Where the report is built: beside the report, under a name of its own.
+QString PartialReportPath(const QString& reportPath) {
+    const QFileInfo report(reportPath);
+    return report.dir().filePath(QStringLiteral("~") + report.fileName());
+}
+
+bool FillAndSave(WordApplication& word, const SumRows& rows, const QString& templatePath,
+                 const QString& reportPath, const QString& partialPath, MessageGateway& messages) {
     const auto failed = [&] {
         messages.inform(MessageIcon::Error, word.LastError());
         return false;
@@ -47,7 +55,9 @@ bool FillReport(WordApplication& word, const SumRows& rows, const QString& templ
         }
     }
 
-    if (!word.SetVisible(true) || !document->SaveAs(reportPath))
+    // The form is saved before it is filled, but not over the previous
+    // report: a fill that fails half-way must leave that one as it was.
+    if (!word.SetVisible(true) || !document->SaveAs(partialPath))
         return failed();
 
     // Row 1 is the newest record, the last row the oldest.
@@ -77,11 +87,21 @@ bool FillReport(WordApplication& word, const SumRows& rows, const QString& templ
             return failed();
     }
 
-    // The file saved before filling holds an empty form; what lands on disk
-    // is the filled report.
+    // Only the complete report takes the place of the previous one; SaveAs
+    // replaces a file whole (this program's word processor through a
+    // temporary file and a rename).
     if (!document->SaveAs(reportPath))
         return failed();
     return true;
+}
+
+bool FillReport(WordApplication& word, const SumRows& rows, const QString& templatePath,
+                const QString& reportPath, MessageGateway& messages) {
+    const QString partialPath = PartialReportPath(reportPath);
+    const bool done = FillAndSave(word, rows, templatePath, reportPath, partialPath, messages);
+    // Finished or not, the partial file has served.
+    (void)QFile::remove(partialPath);
+    return done;
 }
 
 } // namespace

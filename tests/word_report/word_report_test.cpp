@@ -28,7 +28,8 @@ TEST(WordReportCalls, FiveRowsInTheOrderOfTheWordProcessor) {
         QStringList expected{QStringLiteral("Open /opt/zorvan/Dot_n.dot")};
         for (const char* name : {"datestart", "dateend", "narmh", "kolcyc", "sumves", "table1"})
             expected << QStringLiteral("Exists ") + name;
-        expected << QStringLiteral("Visible=true") << QStringLiteral("SaveAs /opt/zorvan/list.doc");
+        expected << QStringLiteral("Visible=true")
+                 << QStringLiteral("SaveAs /opt/zorvan/~list.doc");
         const TSum first = ReportRow(1);
         const QString values[][2] = {{"datestart", first.date},
                                      {"dateend", ReportRow(5).date},
