@@ -5,6 +5,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QBuffer>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QGraphicsLayout>
@@ -32,12 +33,24 @@ QChart* NewChart(const QString& title) {
     return chart;
 }
 
-// Category labels stand upright once they would no longer fit side by side.
-QBarCategoryAxis* CategoryAxis(const QStringList& labels) {
-    auto* axis = new QBarCategoryAxis;
-    axis->append(labels);
-    if (labels.size() > 12)
-        axis->setLabelsAngle(-90);
+// The axis of the steps. Up to a dozen steps each carry their label; beyond
+// that the labels would be cut to "...", so every few steps get one, placed
+// on a value axis that counts the bars from 0. Axis labels are rich text to
+// Qt Charts: "<25%" must be escaped to show.
+QAbstractAxis* StepAxis(const QStringList& labels) {
+    constexpr int AllLabelled = 12;
+    if (labels.size() <= AllLabelled) {
+        auto* axis = new QBarCategoryAxis;
+        for (const QString& label : labels)
+            axis->append(label.toHtmlEscaped());
+        return axis;
+    }
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setRange(-0.5, labels.size() - 0.5);
+    const int every = int((labels.size() + AllLabelled - 1) / AllLabelled);
+    for (int i = 0; i < labels.size(); i += every)
+        axis->append(labels[i].toHtmlEscaped(), i);
     return axis;
 }
 
@@ -153,7 +166,7 @@ QString EventChart(const RunSummary& summary, BucketUnit unit) {
             set->append(step.second[k]);
         series->append(set);
     }
-    Attach(chart, series, CategoryAxis(labels), CountAxis(QStringLiteral("записей"), largest));
+    Attach(chart, series, StepAxis(labels), CountAxis(QStringLiteral("записей"), largest));
     return ChartSvg(chart, WideChart);
 }
 
@@ -215,7 +228,7 @@ QString CyclesChart(const RunSummary& summary, BucketUnit unit) {
     }
     auto* series = new QBarSeries;
     series->append(set);
-    Attach(chart, series, CategoryAxis(labels), CountAxis(QStringLiteral("циклов"), largest));
+    Attach(chart, series, StepAxis(labels), CountAxis(QStringLiteral("циклов"), largest));
     return ChartSvg(chart, WideChart);
 }
 
@@ -238,8 +251,9 @@ QString SpectrumChart(const RunSummary& summary) {
     }
     auto* series = new QBarSeries;
     series->append(set);
+    set->setLabelColor(Qt::black);
     series->setLabelsVisible(true);
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
-    Attach(chart, series, CategoryAxis(labels), CountAxis(QStringLiteral("циклов"), largest));
+    Attach(chart, series, StepAxis(labels), CountAxis(QStringLiteral("циклов"), largest));
     return ChartSvg(chart, SmallChart);
 }
