@@ -236,7 +236,7 @@ QString ReadoutsSection(const RunSummary& summary) {
         html +=
             Row(QStringLiteral("Время регистратора"),
                 m.clockText.isEmpty() ? QStringLiteral("не прочитано") : m.clockText, QString());
-        html += Row(QStringLiteral("COM-порт"), QString::number(m.comPort), QString());
+        html += Row(QStringLiteral("Порт"), QStringLiteral("COM%1").arg(m.comPort), QString());
         html += Row(QStringLiteral("Прочитано записей"), QString::number(m.records),
                     id + QStringLiteral("-records"));
         html += Row(QStringLiteral("Период"), PeriodText(m), id + QStringLiteral("-period"));

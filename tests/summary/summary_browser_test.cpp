@@ -113,8 +113,8 @@ TEST_F(BrowserPageTest, LoadsWithoutConsoleErrorsAndShowsItsTexts) {
     EXPECT_EQ(PageCell(dom, "sums-wrapped"), "да");
     for (const char* text :
          {"Сводка чтения регистратора", "Идентификационная информация крана", "Срабатывания реле",
-          "Цифровые выходы", "Цифровые входы", "Прочие события", "Спектр нагружения",
-          "Последние события", "Последние циклы", "zorvan.xls"})
+          "Цифровые выходы", "Цифровые входы", "Прочие события", "Спектр нагружения", "COM3",
+          "07.12.2026 09:04", "Последние события", "Последние циклы", "zorvan.xls"})
         EXPECT_TRUE(dom.contains(QString::fromUtf8(text))) << text;
     for (const QString& chart : Charts)
         EXPECT_TRUE(dom.contains("<figure id=\"" + chart + "\"><svg")) << chart.toStdString();
