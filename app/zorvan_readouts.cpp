@@ -5,12 +5,14 @@
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
 #include "readout/event_readout.h"
+#include "summary/summary_page.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -22,12 +24,14 @@ void TZorvan::ReadMemButtonClick() {
     readoutWindow_->Begin(false);
     EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
                          Ident);
+    readout.SetObserver(&summary_);
     CompleteFiles = [&readout] { readout.Finish(); };
     readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
                 RadioMax->isChecked(), QDateTime::currentDateTime());
     LogOpen = readout.LogOpen();
     ShutDown();
     CompleteFiles = nullptr;
+    writeSummaryPage(ReadoutKind::Events);
 }
 
 void TZorvan::ReadSumButtonClick() {
@@ -39,6 +43,7 @@ void TZorvan::ReadSumButtonClick() {
     if (!sumReadout_)
         sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
                                                    *readoutWindow_, Pager, Ident);
+    sumReadout_->SetObserver(&summary_);
     SumReadoutChoice choice;
     choice.files = {LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()};
     choice.basis = RadioMax->isChecked() ? RatingBasis::Moment : RatingBasis::Weight;
@@ -51,6 +56,33 @@ void TZorvan::ReadSumButtonClick() {
     LogOpen = sumReadout_->LogOpen();
     ShutDown();
     CompleteFiles = nullptr;
+    writeSummaryPage(ReadoutKind::Summator);
+}
+
+// After a readout, its files closed: the run's summary page. It shows no box
+// and never touches the readout; a page that cannot be written is one line
+// of the log.
+void TZorvan::writeSummaryPage(ReadoutKind kind) {
+    summary_.NoteReadout(kind, ComPortNumber, ClockText, Ident);
+    const bool byMoment = RadioMax->isChecked();
+    if (kind == ReadoutKind::Summator)
+        summary_.NoteSpectrum(sumReadout_->Spectrum(),
+                              byMoment ? RatingBasis::Moment : RatingBasis::Weight,
+                              byMoment ? MaxMoment : MaxWeight, sumReadout_->EraseTimeText());
+    summary_.SetEventTexts(Texts, byMoment);
+    QString error;
+    try {
+        if (WriteSummaryPage(summary_, QDir::currentPath(), &error))
+            return;
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+    }
+    ReadoutLog log;
+    if (log.Open()) {
+        log.Line(QStringLiteral("Не удалось записать страницу ") + SummaryPageName +
+                 QStringLiteral(": ") + error);
+        (void)log.Close();
+    }
 }
 
 void TZorvan::RunEraseCommand(std::uint8_t command, const QString& question, const QString& status,

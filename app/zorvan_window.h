@@ -7,6 +7,7 @@
 #include "link/pordt.h"
 #include "link/recorder_requests.h"
 #include "readout/print_pager.h"
+#include "summary/run_summary.h"
 #include "summator/sum_readout.h"
 
 #include <QColor>
@@ -268,6 +269,9 @@ private:
     // rows, spectrum and texts outlive it for the reports.
     std::unique_ptr<ReadoutWindow> readoutWindow_;
     std::unique_ptr<SumReadout> sumReadout_;
+    // The run's readouts, summed up for the page written after each of them.
+    RunSummary summary_;
+    void writeSummaryPage(ReadoutKind kind);
     QString startDir_;
     QString runFolder_;
     bool bracketOpen_ = false;

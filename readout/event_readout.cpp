@@ -50,6 +50,7 @@ void EventReadout::Finish() {
     files_.Finish();
     logFileErrors();
     (void)log_.Close();
+    observed_.Finished(breakRequested_);
 }
 
 void EventReadout::logFileErrors() {
@@ -62,6 +63,7 @@ void EventReadout::logFileErrors() {
 void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTime& now) {
     choice_ = choice;
     withReach_ = withReach;
+    observed_.Started(now);
     ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
     if (!files_.Open(choice) || !steps.OpenLog())
         return;
@@ -98,6 +100,7 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
     host_.SetStatusPanel(2, QLatin1Char(' ') + endText);
     log_.Line(startText);
     log_.Line(endText);
+    observed_.Wrapped(wrapped);
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
     const bool all = steps.Records(
@@ -106,7 +109,10 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
         [&](std::uint32_t address) {
             files_.SaveLog(reply, address, {withReach_, host_.ClockText(), texts_, ident_});
             logFileErrors();
+            observed_.Record(address, reply.subspan(1, EventLength));
         });
-    if (all)
+    if (all) {
+        observed_.Completed();
         messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));
+    }
 }

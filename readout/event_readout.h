@@ -6,6 +6,7 @@
 #include "readout/event_files.h"
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
+#include "readout/readout_observer.h"
 #include "readout/readout_steps.h"
 
 #include <QDateTime>
@@ -36,6 +37,8 @@ public:
     void Finish();
 
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
+    // Told of the records taken and, after Finish, of the outcome.
+    void SetObserver(ReadoutObserver* observer) { observed_.SetObserver(observer); }
 
 private:
     bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
@@ -53,4 +56,5 @@ private:
     ReadoutLog log_;
     OutputChoice choice_;
     bool withReach_ = false;
+    ObservedReadout observed_{ReadoutKind::Events};
 };

@@ -1,7 +1,9 @@
 # Shared by the run and test commands: makes sure the Debian packages the
 # build needs are there. Sourced, not run.
 
-ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev"
+# Qt Charts needs the OpenGL module's development files, which Debian 12 does
+# not pull in with qt6-charts-dev.
+ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev"
 
 zorvan_missing_packages() {
     local missing="" p

@@ -44,6 +44,7 @@ void SumReadout::Finish() {
         messages_.inform(MessageIcon::Error,
                          QStringLiteral("Невозможно закрыть файл ") + ReportFileName);
     (void)log_.Close();
+    observed_.Finished(breakRequested_);
 }
 
 std::int32_t SumReadout::fullScale() const {
@@ -59,6 +60,7 @@ void SumReadout::logFileErrors() {
 
 void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
     choice_ = choice;
+    observed_.Started(now);
     ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
     if (!files_.Open(choice.files))
         return;
@@ -107,6 +109,7 @@ bool SumReadout::prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_
 
 void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrapped) {
     const SumRange range = SumReadRange(start, wrapped);
+    observed_.Wrapped(wrapped);
     host_.SetStatusPanel(1, QStringLiteral(" Стартовый адрес ") + Hex5(range.start) +
                                 QStringLiteral("h"));
     host_.SetStatusPanel(2, QStringLiteral(" Конечный адрес ") + Hex5(range.end) +
@@ -121,9 +124,11 @@ void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrap
             files_.SummLog(reply, address,
                            {choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_});
             logFileErrors();
+            observed_.Record(address, reply.subspan(1, SumLength));
         });
     if (!all)
         return;
+    observed_.Completed();
 
     const ReportInput report{ident_,         spectrum_,     host_.ClockText(),
                              eraseTimeText_, choice_.basis, fullScale()};

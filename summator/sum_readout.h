@@ -4,6 +4,7 @@
 #include "link/recorder_requests.h"
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
+#include "readout/readout_observer.h"
 #include "readout/readout_steps.h"
 #include "summator/load_rating.h"
 #include "summator/sum_files.h"
@@ -46,6 +47,8 @@ public:
     [[nodiscard]] const SumRows& Rows() const { return files_.Rows(); }
     [[nodiscard]] const QString& EraseTimeText() const { return eraseTimeText_; }
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
+    // Told of the records taken and, after Finish, of the outcome.
+    void SetObserver(ReadoutObserver* observer) { observed_.SetObserver(observer); }
 
 private:
     bool prepare(ReadoutSteps& steps, const QDateTime& now, std::uint32_t& start, bool& wrapped);
@@ -65,4 +68,5 @@ private:
     LoadSpectrum spectrum_;
     QString eraseTimeText_;
     SumReadoutChoice choice_;
+    ObservedReadout observed_{ReadoutKind::Summator};
 };

@@ -1,0 +1,182 @@
+// The summary of real readouts against the simulator: the numbers the page
+// shows are counted again here straight from the recorder's memory.
+
+#include "page_probe.h"
+#include "readout/event_readout.h"
+#include "simulator/recorder_memory.h"
+#include "summary/summary_page.h"
+#include "summary/time_buckets.h"
+#include "summator/sum_readout.h"
+#include "tests/readout/readout_fixture.h"
+
+#include <array>
+#include <map>
+
+namespace {
+
+const QDateTime StartedAt(QDate(2026, 12, 7), QTime(9, 5));
+
+TEST(TimeBucketsTest, TheStepGrowsWithThePeriod) {
+    const QDate first(2026, 1, 1); // a Thursday: its week starts on 29.12.2025
+    const QDate monday(2025, 12, 29);
+    EXPECT_EQ(ChooseBucketUnit(first, first.addDays(MaxBuckets - 1)), BucketUnit::Day);
+    EXPECT_EQ(ChooseBucketUnit(first, first.addDays(MaxBuckets)), BucketUnit::Week);
+    EXPECT_EQ(ChooseBucketUnit(first, monday.addDays(7 * (MaxBuckets - 1) + 6)), BucketUnit::Week);
+    EXPECT_EQ(ChooseBucketUnit(first, monday.addDays(7 * MaxBuckets)), BucketUnit::Month);
+    EXPECT_EQ(ChooseBucketUnit(first, first.addMonths(MaxBuckets - 1)), BucketUnit::Month);
+    EXPECT_EQ(ChooseBucketUnit(first, first.addMonths(MaxBuckets)), BucketUnit::Year);
+}
+
+TEST(TimeBucketsTest, StepsSumTheirDaysAndKeepTheEmptyOnes) {
+    const std::map<QDate, int> days{
+        {QDate(2026, 3, 2), 1}, {QDate(2026, 3, 8), 2}, {QDate(2026, 3, 23), 4}};
+    const auto weeks = Bucketed(days, BucketUnit::Week, [](int& sum, int day) { sum += day; });
+    ASSERT_EQ(weeks.size(), 4u);
+    EXPECT_EQ(weeks[0], std::make_pair(QDate(2026, 3, 2), 3));
+    EXPECT_EQ(weeks[1], std::make_pair(QDate(2026, 3, 9), 0));
+    EXPECT_EQ(weeks[2], std::make_pair(QDate(2026, 3, 16), 0));
+    EXPECT_EQ(weeks[3], std::make_pair(QDate(2026, 3, 23), 4));
+    EXPECT_EQ(BucketLabel(weeks[3].first, BucketUnit::Week), "23.03.26");
+}
+
+int Bcd(char b) {
+    const auto v = static_cast<std::uint8_t>(b);
+    return (v >> 4) * 10 + (v & 0x0F);
+}
+
+QDateTime TimeOf(const QByteArray& r) {
+    return QDateTime(QDate(2000 + Bcd(r[4]), Bcd(r[3]), Bcd(r[2])), QTime(Bcd(r[1]), Bcd(r[0])));
+}
+
+QString Period(const QDateTime& oldest, const QDateTime& newest) {
+    return QStringLiteral("с %1 по %2")
+        .arg(oldest.toString("dd.MM.yyyy hh:mm"), newest.toString("dd.MM.yyyy hh:mm"));
+}
+
+class SummaryReadoutTest : public ReadoutTest {
+protected:
+    void readEvents() {
+        EventReadout readout(host, requests, breakRequested, messages, pager, texts, ident);
+        readout.SetObserver(&summary);
+        readout.Run({}, true, StartedAt);
+        readout.Finish();
+        summary.NoteReadout(ReadoutKind::Events, 1, host.clockText, ident);
+        summary.SetEventTexts(texts, true);
+    }
+
+    void readSums() {
+        SumReadout readout(host, requests, breakRequested, messages, pager, ident);
+        readout.SetObserver(&summary);
+        readout.Run({{}, RatingBasis::Moment, 800}, StartedAt);
+        readout.Finish();
+        summary.NoteReadout(ReadoutKind::Summator, 1, host.clockText, ident);
+        summary.NoteSpectrum(readout.Spectrum(), RatingBasis::Moment, 800, readout.EraseTimeText());
+    }
+
+    QString page() {
+        QString error;
+        EXPECT_TRUE(WriteSummaryPage(summary, run.path(), &error)) << error.toStdString();
+        return PageText(run.filePath(SummaryPageName));
+    }
+
+    MessageTexts texts = MessageTexts::Defaults();
+    RunSummary summary;
+};
+
+TEST_F(SummaryReadoutTest, EventCountsAndPeriodMatchTheMemory) {
+    GenerateOptions options;
+    options.events = 300;
+    options.sums = 0;
+    sim.Generate(options);
+    for (int k = 0; k < 8; ++k)
+        texts.relay[k] = QStringLiteral("Перегруз по реле %1").arg(k + 1);
+    readEvents();
+    const QString html = page();
+
+    // Counted by the reason bits: relay before output before input.
+    std::array<int, 4> kinds{};
+    std::array<bool, 8> relaySeen{};
+    QDateTime oldest, newest;
+    const int last = RecorderMemory::EventSlotIndex(sim.EventPointer());
+    for (int i = 0; i <= last; ++i) {
+        const QByteArray r = sim.Bytes(4, RecorderMemory::EventSlotAddress(i), 11);
+        const auto reason = static_cast<std::uint8_t>(r[10]);
+        if (reason == 0xFF)
+            continue;
+        ++kinds[(reason & 0x40) ? 0 : (reason & 0x20) ? 1 : (reason & 0x10) ? 2 : 3];
+        if (reason & 0x40)
+            relaySeen[reason & 7] = true;
+        const QDateTime at = TimeOf(r);
+        oldest = oldest.isValid() ? std::min(oldest, at) : at;
+        newest = newest.isValid() ? std::max(newest, at) : at;
+    }
+    EXPECT_EQ(PageCell(html, "events-records"), "300");
+    EXPECT_EQ(PageCell(html, "events-relay"), QString::number(kinds[0]));
+    EXPECT_EQ(PageCell(html, "events-digout"), QString::number(kinds[1]));
+    EXPECT_EQ(PageCell(html, "events-digin"), QString::number(kinds[2]));
+    EXPECT_EQ(PageCell(html, "events-other"), QString::number(kinds[3]));
+    EXPECT_EQ(PageCell(html, "events-total"),
+              QString::number(kinds[0] + kinds[1] + kinds[2] + kinds[3]));
+    EXPECT_EQ(PageCell(html, "events-period"), Period(oldest, newest));
+    EXPECT_EQ(PageCell(html, "events-wrapped"), "нет");
+    EXPECT_EQ(PageCell(html, "events-outcome"), "завершено полностью");
+    // The reasons are named with the texts of the current settings.
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(html.contains(texts.relay[k]), relaySeen[k]) << k;
+    EXPECT_TRUE(html.contains("Сумматор в этом запуске не читался."));
+    EXPECT_TRUE(html.contains("<figure id=\"chart-events\"><svg"));
+}
+
+TEST_F(SummaryReadoutTest, LoadClassesAndPeriodMatchTheSummatorRecords) {
+    GenerateOptions options;
+    options.events = 0;
+    options.sums = 200;
+    sim.Generate(options);
+    sim.SetBytes(5, 29, QByteArray::fromHex("0010150309"));
+    readSums();
+    const QString html = page();
+
+    std::array<int, LoadClassCount> classes{};
+    int cycles = 0;
+    QDateTime oldest, newest;
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray r = sim.Bytes(4, RecorderMemory::SumSlotAddress(i), 16);
+        const auto w = static_cast<std::uint8_t>(r[14]);
+        const auto reach = static_cast<std::uint8_t>(r[15]);
+        if (w != 0xFF && reach != 0xFF) {
+            ++classes[std::size_t(LoadClassIndex(w * reach, 800))];
+            ++cycles;
+        }
+        const QDateTime at = TimeOf(r);
+        oldest = oldest.isValid() ? std::min(oldest, at) : at;
+        newest = newest.isValid() ? std::max(newest, at) : at;
+    }
+    EXPECT_EQ(PageCell(html, "sums-records"), "200");
+    for (int c = 0; c < LoadClassCount; ++c)
+        EXPECT_EQ(PageCell(html, QStringLiteral("class-%1").arg(c + 1)),
+                  QString::number(classes[std::size_t(c)]))
+            << LoadClassLabels[std::size_t(c)];
+    EXPECT_EQ(PageCell(html, "class-total"), QString::number(cycles));
+    EXPECT_EQ(PageCell(html, "sums-cycles"), QString::number(cycles));
+    EXPECT_EQ(PageCell(html, "sums-period"), Period(oldest, newest));
+    EXPECT_TRUE(html.contains("Черный ящик в этом запуске не читался."));
+    for (const char* chart : {"chart-totals", "chart-cycles", "chart-spectrum"})
+        EXPECT_TRUE(html.contains(QStringLiteral("<figure id=\"%1\"><svg").arg(chart))) << chart;
+}
+
+TEST_F(SummaryReadoutTest, BreakIsToldAndOnlyTheRecordsTakenCount) {
+    GenerateOptions options;
+    options.events = 300;
+    options.sums = 0;
+    sim.Generate(options);
+    host.onProgress = [this](int) {
+        if (host.progressSteps == 40)
+            breakRequested = true;
+    };
+    readEvents();
+    const QString html = page();
+    EXPECT_EQ(PageCell(html, "events-records"), "40");
+    EXPECT_EQ(PageCell(html, "events-outcome"), "прервано кнопкой «Прервать»");
+}
+
+} // namespace
