@@ -2,6 +2,7 @@
 // readout across the top, then three columns (summator, event memory, texts,
 // clock and settings) and the status bar.
 
+#include "app/value_panel_accessible.h"
 #include "app/zorvan_window.h"
 
 #include <QCheckBox>
@@ -27,8 +28,13 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) 
 }
 
 // A read-only value panel; its accessible name is the caption of its label.
-QLabel* MakePanel(QWidget* parent, const QString& name, const QString& accessible) {
+// One that shows a value (not a state square) speaks it too: marked before
+// anything asks for its accessible interface, which is made only once.
+QLabel* MakePanel(QWidget* parent, const QString& name, const QString& accessible,
+                  bool showsValue = true) {
     auto* panel = new QLabel(parent);
+    if (showsValue)
+        MarkValuePanel(panel);
     panel->setObjectName(name);
     // Shown as it is: a message text that looks like markup is still text.
     panel->setTextFormat(Qt::PlainText);
@@ -73,7 +79,8 @@ QSpinBox* MakeSpin(QWidget* parent, const QString& name, int low, int high, int 
     return spin;
 }
 
-// Value panels in one column, each with its label at the left.
+// Value panels in one column, each with its label at the left, which labels
+// it for assistive technology too.
 void AddPanelRows(QGridLayout* grid, QWidget* parent,
                   const std::vector<std::pair<QLabel*, QString>>& rows) {
     int row = grid->rowCount();
@@ -218,7 +225,8 @@ QWidget* TZorvan::buildEventColumn() {
         auto* squares = new QHBoxLayout;
         squares->setSpacing(1);
         for (int bit = 7; bit >= 0; --bit) {
-            QLabel* panel = MakePanel(g, state.prefix + QString::number(bit), state.label->text());
+            QLabel* panel =
+                MakePanel(g, state.prefix + QString::number(bit), state.label->text(), false);
             panel->setFixedSize(StateSquare, StateSquare);
             panel->setAutoFillBackground(true);
             panel->setAccessibleDescription(QStringLiteral("Бит %1").arg(bit));

@@ -73,9 +73,10 @@ void TZorvan::connectHandlers() {
     connect(DIGButton, &QPushButton::clicked, this, [this] { DigButtonClick(); });
     connect(RegButton, &QPushButton::clicked, this, [this] { RegButtonClick(); });
 
-    // Only a click by the user counts: ShutDown unticks the box without
-    // starting anything.
-    connect(AutoBox, &QCheckBox::clicked, this, [this] { AutoBoxClick(); });
+    // The check boxes' handlers run on every change of the box, however it
+    // came (mouse, keyboard, an assistive tool's toggle, the program): ShutDown
+    // unticking AutoBox runs its handler, which then does nothing.
+    connect(AutoBox, &QCheckBox::toggled, this, [this] { AutoBoxClick(); });
     connect(&Timer, &QTimer::timeout, this, [this] { ClockAlarm(); });
 
     connect(ComSpin, &QSpinBox::valueChanged, this, [this] { ComSpinChange(); });
@@ -95,12 +96,12 @@ void TZorvan::connectHandlers() {
             RadioBecClick();
     });
 
-    connect(LogBox, &QCheckBox::clicked, this, [this] { LogBoxClick(); });
-    connect(TxtBox, &QCheckBox::clicked, this, [this] { TxtBoxClick(); });
-    connect(HexBox, &QCheckBox::clicked, this, [this] { TxtBoxClick(); });
-    connect(ELogBox, &QCheckBox::clicked, this, [this] { ELogBoxClick(); });
-    connect(ETxtBox, &QCheckBox::clicked, this, [this] { ETxtBoxClick(); });
-    connect(EHexBox, &QCheckBox::clicked, this, [this] { ETxtBoxClick(); });
+    connect(LogBox, &QCheckBox::toggled, this, [this] { LogBoxClick(); });
+    connect(TxtBox, &QCheckBox::toggled, this, [this] { TxtBoxClick(); });
+    connect(HexBox, &QCheckBox::toggled, this, [this] { TxtBoxClick(); });
+    connect(ELogBox, &QCheckBox::toggled, this, [this] { ELogBoxClick(); });
+    connect(ETxtBox, &QCheckBox::toggled, this, [this] { ETxtBoxClick(); });
+    connect(EHexBox, &QCheckBox::toggled, this, [this] { ETxtBoxClick(); });
 }
 
 bool TZorvan::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,9 @@
 //   summator: 8,192 records, all three summator files and the report.
 // Reports wall time, records per second and memory: the resident size is
 // sampled during the readout to show that it stays flat.
+// With --vanish-after n the recorder's line dies after n requests (an adapter
+// pulled out mid-readout): only the event readout runs, and the time from the
+// last record read to the end of the readout is reported.
 
 #include "app/zorvan_window.h"
 #include "bench/console_gateway.h"
@@ -42,7 +45,8 @@ long peakKiB() {
 struct Result {
     double seconds = 0;
     double recordSeconds = 0; // from the first record to the end
-    long firstSample = 0;     // resident size once the records flow
+    double afterLastRecord = 0;
+    long firstSample = 0; // resident size once the records flow
     long lastSample = 0;
     long maxSample = 0;
 };
@@ -50,6 +54,7 @@ struct Result {
 template <typename Click> Result measure(TZorvan& window, Click click) {
     Result result;
     qint64 firstRecordNs = -1;
+    qint64 lastRecordNs = -1;
     QTimer sampler;
     int samples = 0;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
@@ -64,6 +69,8 @@ template <typename Click> Result measure(TZorvan& window, Click click) {
     const auto progress = QObject::connect(window.ReadBar, &QProgressBar::valueChanged, [&](int v) {
         if (v > 0 && firstRecordNs < 0)
             firstRecordNs = wall.nsecsElapsed();
+        if (v > 0)
+            lastRecordNs = wall.nsecsElapsed();
     });
     // Start sampling after the identification phase (about 10 s of pauses).
     QTimer::singleShot(11000, [&] { sampler.start(250); });
@@ -71,6 +78,8 @@ template <typename Click> Result measure(TZorvan& window, Click click) {
     result.seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     if (firstRecordNs >= 0)
         result.recordSeconds = static_cast<double>(wall.nsecsElapsed() - firstRecordNs) / 1e9;
+    if (lastRecordNs >= 0)
+        result.afterLastRecord = static_cast<double>(wall.nsecsElapsed() - lastRecordNs) / 1e9;
     QObject::disconnect(progress);
     sampler.stop();
     return result;
@@ -86,12 +95,17 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addOption({"skip-events", "Leave out the event memory readout."});
     parser.addOption({"skip-sums", "Leave out the summator readout."});
+    parser.addOption({"vanish-after", "The line dies after n requests; event readout only.", "n"});
     parser.process(app);
 
+    QStringList simOptions{QStringLiteral("--generate"),      QStringLiteral("--wrapped"),
+                           QStringLiteral("--event-pointer"), QStringLiteral("58001"),
+                           QStringLiteral("--sum-pointer"),   QStringLiteral("18000")};
+    const bool vanish = parser.isSet("vanish-after");
+    if (vanish)
+        simOptions << QStringLiteral("--vanish-after") << parser.value("vanish-after");
     SimProcess sim;
-    if (!sim.Start(1, {QStringLiteral("--generate"), QStringLiteral("--wrapped"),
-                       QStringLiteral("--event-pointer"), QStringLiteral("58001"),
-                       QStringLiteral("--sum-pointer"), QStringLiteral("18000")})) {
+    if (!sim.Start(1, simOptions)) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.Error()));
         return 1;
     }
@@ -101,6 +115,13 @@ int main(int argc, char** argv) {
     window.show();
     bool ok = true;
 
+    if (vanish) {
+        const Result r = measure(window, [&] { window.ReadMemButtonClick(); });
+        std::printf("pulled adapter: the readout ended %.2f s after the last record read "
+                    "(%.2f s in all)\n",
+                    r.afterLastRecord, r.seconds);
+        return 0;
+    }
     if (!parser.isSet("skip-events")) {
         window.ELogBox->setChecked(true);
         window.ETxtBox->setChecked(true);

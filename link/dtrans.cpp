@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
+
 DTrans::DTrans(Pordt& port, const bool& breakRequested)
     : port_(port), breakRequested_(breakRequested) {
     // Only there to wake the event loop at a deadline.
@@ -40,6 +42,16 @@ void DTrans::waitForEvent(const TickTimer& timer) {
     wakeTimer_.stop();
 }
 
+void DTrans::startByteLimit(TickTimer& timer, std::int32_t fromTick) const {
+    if (ReplyTimeout <= 1)
+        StartTicks(timer, 10);
+    else
+        StartSeconds(timer, ReplyTimeout);
+    // The same length, counted from the tick the previous byte came in.
+    timer.expiry -= timer.start - fromTick;
+    timer.start = fromTick;
+}
+
 void DTrans::WaitTicks(std::int32_t n) {
     TickTimer timer;
     StartTicks(timer, n);
@@ -66,40 +78,53 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
     SendWakeByte(WakeByte);
     (void)port_.SendBlock(TxBuffer.data(), static_cast<std::uint16_t>(lastIndex + 2));
 
+    // Reply bytes are counted where they wait (mostly still in the driver)
+    // and taken at the end. The event loop sleeps until the whole reply can
+    // be there, the next tick begins, or a window message comes (Break), so
+    // a reply at 9600 Bd costs one or two wake-ups instead of one per byte.
+    // Looking at every tick start still tells in which tick each byte came,
+    // and each byte keeps its own limit from the tick of the one before.
     std::uint16_t received = 0;
-    bool stopped = false;
-    for (std::uint16_t k = 0; k < replyLength && !stopped; ++k) {
-        TickTimer timer;
-        if (ReplyTimeout <= 1)
-            StartTicks(timer, 10);
-        else
-            StartSeconds(timer, ReplyTimeout);
-        // Bytes already here are taken at once; the window's messages are
-        // handled whenever the reply keeps us waiting, and at least once per
-        // exchange, since the first byte can never be here yet.
-        bool pumped = false;
-        for (;;) {
-            port_.ServicePort();
-            if (port_.InputReady()) {
-                if (k < RxBuffer.size())
-                    RxBuffer[k] = port_.ReadByte();
-                else
-                    (void)port_.ReadByte();
-                ++received;
-                break;
-            }
-            if (!pumped) {
-                QCoreApplication::processEvents();
-                pumped = true;
-                continue;
-            }
-            if (TimerDue(timer) || breakRequested_) {
-                stopped = true;
-                break;
-            }
-            waitForEvent(timer);
+    TickTimer limit;
+    startByteLimit(limit, CurrentTick());
+    std::int32_t lastLook = limit.start;
+    bool pumped = false;
+    for (;;) {
+        const std::int32_t now = CurrentTick();
+        const int waiting = std::min<int>(port_.InputCount(), replyLength);
+        if (waiting > received) {
+            received = static_cast<std::uint16_t>(waiting);
+            // Found at the first look of a tick: they came in the tick before.
+            startByteLimit(limit, now == lastLook ? now : (now == 0 ? TickWrap : now) - 1);
         }
+        lastLook = now;
+        if (received >= replyLength)
+            break;
+        // The window's messages are handled at least once per exchange,
+        // since the first byte can never be here yet.
+        if (!pumped) {
+            QCoreApplication::processEvents();
+            pumped = true;
+            continue;
+        }
+        // A device that went away fails the exchange as its silence would,
+        // without waiting out the limit.
+        if (TimerDue(limit) || breakRequested_ || port_.Lost())
+            break;
+        port_.WakeOnInput(replyLength - received);
+        const TickTimer nextTick{now, now};
+        waitForEvent(nextTick);
     }
+
+    // Takes the bytes counted; a failed reply leaves in RxBuffer what came.
+    port_.FetchInput();
+    std::uint16_t taken = 0;
+    for (; taken < received && port_.InputReady(); ++taken) {
+        const std::uint8_t b = port_.ReadByte();
+        if (taken < RxBuffer.size())
+            RxBuffer[taken] = b;
+    }
+    received = taken;
 
     // Whatever came beyond the expected reply is dropped with the queues.
     (void)port_.FlushInput();

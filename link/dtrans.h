@@ -63,6 +63,8 @@ public:
 private:
     // Blocks in the event loop until an event arrives or the timer comes due.
     void waitForEvent(const TickTimer& timer);
+    // The limit of one reply byte, running from fromTick.
+    void startByteLimit(TickTimer& timer, std::int32_t fromTick) const;
 
     Pordt& port_;
     const bool& breakRequested_;

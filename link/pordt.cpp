@@ -4,9 +4,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #ifndef Q_OS_WIN
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #endif
 
 namespace {
@@ -36,17 +39,20 @@ bool noPortBehind(const QString& text) {
 
 Pordt::Pordt() {
     // A device that went away (adapter unplugged, line hung up) fails every
-    // read and keeps signalling it; closing it turns every later exchange
-    // into a plain timeout instead of a busy loop.
-    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
-                     [this](QSerialPort::SerialPortError error) {
-                         const bool gone =
-                             error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-                         if (gone && port_.isOpen()) {
-                             lastError_ = printable(port_.errorString());
-                             port_.close();
-                         }
-                     });
+    // read and keeps signalling it; the port closes itself and the link
+    // fails every exchange at once until the next opening.
+    QObject::connect(
+        &port_, &QSerialPort::errorOccurred, &port_, [this](QSerialPort::SerialPortError error) {
+            const bool gone = error == QSerialPort::ResourceError ||
+                              error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+            if (gone && port_.isOpen()) {
+                lastError_ = printable(port_.errorString());
+                port_.close();
+                wakeCount_ = 0;
+                lost_ = true;
+                lossUntold_ = true;
+            }
+        });
 }
 
 Pordt::~Pordt() {
@@ -119,6 +125,7 @@ bool Pordt::SetOpen(bool open) {
     if (!open) {
         port_.close();
         port_.clearError();
+        wakeCount_ = 0;
         return true;
     }
 
@@ -164,7 +171,16 @@ bool Pordt::SetOpen(bool open) {
     (void)port_.setDataTerminalReady(true);
     (void)port_.setRequestToSend(true);
     port_.clearError();
+    wakeCount_ = 0;
+    lost_ = false;
+    lossUntold_ = false;
     return true;
+}
+
+bool Pordt::TakeLoss() {
+    const bool untold = lossUntold_;
+    lossUntold_ = false;
+    return untold;
 }
 
 bool Pordt::ensureOpen() {
@@ -231,4 +247,49 @@ std::uint8_t Pordt::ReadByte() {
     if (!port_.getChar(&c))
         (void)fail(NotOpenText);
     return static_cast<std::uint8_t>(c);
+}
+
+int Pordt::InputCount() const {
+    if (!port_.isOpen())
+        return 0;
+    qint64 count = port_.bytesAvailable();
+#ifndef Q_OS_WIN
+    int held = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &held) == 0)
+        count += held;
+#endif
+    return static_cast<int>(std::min<qint64>(count, 0x7FFFFFFF));
+}
+
+void Pordt::WakeOnInput(int count) {
+    count = std::clamp(count, 0, 255);
+    if (!port_.isOpen() || count == wakeCount_)
+        return;
+#ifndef Q_OS_WIN
+    // The line discipline reports the line readable only once VMIN bytes
+    // wait (with VTIME 0), so the event loop sleeps through a reply instead
+    // of waking for each byte at 9600 Bd. Reads stay non-blocking.
+    const int fd = static_cast<int>(port_.handle());
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return;
+    tio.c_cc[VMIN] = static_cast<cc_t>(count);
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return;
+#endif
+    wakeCount_ = count;
+}
+
+void Pordt::FetchInput() {
+    if (!port_.isOpen())
+        return;
+    const int held = InputCount() - static_cast<int>(port_.bytesAvailable());
+    if (held <= 0)
+        return;
+    // Fewer than the wake count would not read as ready. Otherwise the count
+    // stays for the next reply of the same length, which saves two calls.
+    if (held < wakeCount_)
+        WakeOnInput(1);
+    (void)port_.waitForReadyRead(0);
 }

@@ -57,11 +57,27 @@ public:
     [[nodiscard]] bool InputReady() const;
     // Only after InputReady answered true.
     [[nodiscard]] std::uint8_t ReadByte();
+    // Bytes received and not yet read, counting those the driver still holds.
+    [[nodiscard]] int InputCount() const;
+    // Lets the event loop sleep until count bytes wait in the driver (1-255)
+    // instead of waking for every byte; 0 wakes it for every byte again.
+    // For the waits of the link, which take what came with FetchInput and
+    // empty the queues after every exchange. Where the platform cannot,
+    // every byte wakes.
+    void WakeOnInput(int count);
+    // Moves what the driver holds into the port's buffer, for ReadByte.
+    void FetchInput();
     // Nothing to do: reception is event driven, the waits of the link block in
     // the event loop.
     void ServicePort() {}
 
     [[nodiscard]] const QString& LastError() const { return lastError_; }
+
+    // The device went away while the port was open (adapter pulled out, line
+    // hung up): the port closed itself. Cleared when it opens again.
+    [[nodiscard]] bool Lost() const { return lost_; }
+    // True once for each loss: for the one log line that tells of it.
+    [[nodiscard]] bool TakeLoss();
 
     // Where COM n leads on this machine; empty when it leads nowhere.
     [[nodiscard]] static QString DevicePath(int comNumber);
@@ -79,4 +95,7 @@ private:
     int comNumber_ = 1;
     int baud_ = 9600;
     QString lastError_;
+    bool lost_ = false;
+    bool lossUntold_ = false;
+    int wakeCount_ = 0;
 };

@@ -17,6 +17,8 @@ void ReadoutLog::Line(const QString& text) {
 }
 
 void ReadoutLog::Failure(const QString& text, std::int32_t code) {
+    if (port_ && port_->TakeLoss())
+        Line(QStringLiteral("Порт COM%1 закрыт: устройство отключено").arg(port_->ComNumber()));
     Line(text + QStringLiteral("Error ") + QString::number(code));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/pordt.h"
 #include "readout/text_file.h"
 
 #include <QDateTime>
@@ -19,13 +20,16 @@ public:
     // Empty line, "d.m.yyyy h:m" without leading zeros, the readout's name.
     void Start(const QDateTime& now, const QString& title);
     void Line(const QString& text);
-    // A link failure: text, then "Error " and the link's result code.
+    // A link failure: text, then "Error " and the link's result code. When
+    // the watched port lost its device since, a line telling so comes first.
     void Failure(const QString& text, std::int32_t code);
+    void WatchPort(Pordt* port) { port_ = port; }
     bool Close() { return file_.Close(); }
     [[nodiscard]] QString Name() const { return file_.Name(); }
 
 private:
     TextFile file_;
+    Pordt* port_ = nullptr;
 };
 
 // "7.12.2026 9:5": the log's date and time, no leading zeros.

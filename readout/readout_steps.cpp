@@ -22,7 +22,9 @@ ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped, std::uint32_t are
 ReadoutSteps::ReadoutSteps(ReadoutHost& host, RecorderRequests& requests,
                            const bool& breakRequested, ReadoutLog& log, MessageGateway& messages)
     : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
-      log_(log), messages_(messages) {}
+      log_(log), messages_(messages) {
+    log_.WatchPort(&link_.Port());
+}
 
 bool ReadoutSteps::OpenLog() {
     if (log_.Open())

@@ -7,6 +7,7 @@
 #include "window_fixture.h"
 
 #include <QCheckBox>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QStringDecoder>
 #include <QTimer>
@@ -125,6 +126,47 @@ TEST_F(WindowReadoutTest, ClosingDuringAReadoutStopsItAndKeepsTheRecords) {
     EXPECT_GT(hex.size(), 200);
     EXPECT_TRUE(hex.first().startsWith("58001: "));
     EXPECT_FALSE(w.Port.Open());
+}
+
+TEST_F(WindowReadoutTest, PulledAdapterEndsTheReadoutQuicklyAndAPluggedOneWorksAgain) {
+    SetTimeScale(20);
+    GenerateOptions options;
+    options.eventPointer = 0x30000 + 11 * 40;
+    sim.Generate(options);
+    TZorvan& w = *window;
+    w.EHexBox->setChecked(true);
+    // Identification, clock, last slot and pointers, then seven records.
+    sim.SetFaults({.vanishAfter = 36 + 3 + 7});
+    // On the link's clock, which keeps every limit and pause in proportion.
+    std::int64_t lastRecordAt = 0;
+    QObject::connect(w.ReadBar, &QProgressBar::valueChanged, &w, [&lastRecordAt](int value) {
+        if (value > 0)
+            lastRecordAt = MonotonicMs();
+    });
+    w.ReadMemButton->click();
+    const std::int64_t afterLoss = MonotonicMs() - lastRecordAt;
+    EXPECT_LT(afterLoss, 15000) << "limits of a device that is gone were waited out";
+    EXPECT_EQ(gateway.texts(), QStringList{"Не удалось прочитать данные"});
+    EXPECT_EQ(runFile("zorvan.hex").size(), 7);
+    const QStringList log = runFile("zorvlog.txt");
+    const qsizetype lost = log.indexOf("Порт COM1 закрыт: устройство отключено");
+    ASSERT_GT(lost, 0);
+    EXPECT_EQ(log.count("Порт COM1 закрыт: устройство отключено"), 1);
+    // Told before the first failure that follows it; the rest of the log is as ever.
+    EXPECT_EQ(log[lost + 1], "Не удалось прочитать данные по адресу 3016Bh. Error 1");
+    EXPECT_EQ(log.last(), log[lost + 1]);
+    ExpectIdle(w);
+
+    // The adapter is plugged in again on the same COM link.
+    sim.Stop();
+    sim.SetFaults({});
+    ASSERT_TRUE(sim.Start());
+    BindPort(1, sim.DevicePath());
+    gateway.shown.clear();
+    w.ReadMemButton->click();
+    EXPECT_EQ(gateway.texts(), QStringList{"Данные прочитаны в файлы zorvan.xls, zorvan.hex"});
+    EXPECT_EQ(runFile("zorvan.hex").size(), 41);
+    ExpectIdle(w);
 }
 
 TEST_F(WindowReadoutTest, EraseAskedNoSendsNothingAndOpensNoPort) {
