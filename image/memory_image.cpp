@@ -7,69 +7,83 @@ void MemoryImage::Record(std::uint8_t selector, std::uint32_t address, const std
                          int length, const ReadOrigin& origin) {
     if (address >= AddressSpace || length <= 0)
         return;
-    const int count = static_cast<int>(
-        std::min<std::uint32_t>(static_cast<std::uint32_t>(length), AddressSpace - address));
-    // Consecutive reads of one readout mostly share nothing but the port; a
-    // new origin per block keeps the time of every record.
+    const auto count =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(length), AddressSpace - address);
+    // Reads in the same millisecond from the same port share their origin.
     if (origins_.empty() || !(origins_.back() == origin))
         origins_.push_back(origin);
     const auto index = static_cast<std::int32_t>(origins_.size() - 1);
-
-    Area& a = areas_[selector];
-    const auto end = static_cast<qsizetype>(address) + count;
-    if (a.bytes.size() < end) {
-        a.bytes.resize(end, '\xFF');
-        a.origin.resize(static_cast<std::size_t>(end), -1);
+    for (std::uint32_t i = 0; i < count;) {
+        const std::uint32_t a = address + i;
+        const std::uint32_t offset = a % PageSize;
+        const std::uint32_t n = std::min(count - i, PageSize - offset);
+        Page& p = pages_[pageKey(selector, a)];
+        std::memcpy(p.bytes.data() + offset, data + i, n);
+        std::fill_n(p.origin.begin() + offset, n, index);
+        i += n;
     }
-    std::memcpy(a.bytes.data() + address, data, static_cast<std::size_t>(count));
-    std::fill_n(a.origin.begin() + address, count, index);
     ++blocks_;
 }
 
-const MemoryImage::Area* MemoryImage::area(std::uint8_t selector) const {
-    const auto it = areas_.find(selector);
-    return it == areas_.end() ? nullptr : &it->second;
+const MemoryImage::Page* MemoryImage::page(std::uint8_t selector, std::uint32_t address) const {
+    const auto it = pages_.find(pageKey(selector, address));
+    return it == pages_.end() ? nullptr : &it->second;
 }
 
 bool MemoryImage::IsRead(std::uint8_t selector, std::uint32_t address, int length) const {
-    const Area* a = area(selector);
-    if (a == nullptr || length < 0 ||
-        static_cast<std::uint64_t>(address) + static_cast<std::uint64_t>(length) >
-            static_cast<std::uint64_t>(a->bytes.size()))
+    if (length < 0 ||
+        static_cast<std::uint64_t>(address) + static_cast<std::uint64_t>(length) > AddressSpace)
         return false;
-    const auto from = a->origin.begin() + address;
-    return std::none_of(from, from + length, [](std::int32_t i) { return i < 0; });
+    const auto end = address + static_cast<std::uint32_t>(length);
+    for (std::uint32_t a = address; a < end;) {
+        const Page* p = page(selector, a);
+        const std::uint32_t offset = a % PageSize;
+        const std::uint32_t n = std::min(end - a, PageSize - offset);
+        if (p == nullptr || std::any_of(p->origin.begin() + offset, p->origin.begin() + offset + n,
+                                        [](std::int32_t i) { return i < 0; }))
+            return false;
+        a += n;
+    }
+    return true;
 }
 
 std::optional<QByteArray> MemoryImage::Bytes(std::uint8_t selector, std::uint32_t address,
                                              int length) const {
     if (!IsRead(selector, address, length))
         return std::nullopt;
-    return area(selector)->bytes.mid(address, length);
+    QByteArray out(length, '\0');
+    for (int i = 0; i < length; ++i) {
+        const std::uint32_t a = address + static_cast<std::uint32_t>(i);
+        out[i] = page(selector, a)->bytes[a % PageSize];
+    }
+    return out;
 }
 
 std::optional<ReadOrigin> MemoryImage::Origin(std::uint8_t selector, std::uint32_t address) const {
     if (!IsRead(selector, address, 1))
         return std::nullopt;
-    return origins_[static_cast<std::size_t>(area(selector)->origin[address])];
+    return origins_[static_cast<std::size_t>(page(selector, address)->origin[address % PageSize])];
 }
 
 std::vector<MemoryImage::Run> MemoryImage::Runs() const {
     std::vector<Run> runs;
-    for (const auto& [selector, a] : areas_) {
-        const auto size = static_cast<std::uint32_t>(a.bytes.size());
-        std::uint32_t i = 0;
-        while (i < size) {
-            if (a.origin[i] < 0) {
-                ++i;
+    bool open = false; // the last run may go on in this page
+    std::uint32_t nextKey = 0;
+    for (const auto& [key, p] : pages_) {
+        const auto selector = static_cast<std::uint8_t>(key >> 16);
+        const std::uint32_t base = (key & 0xFFFF) << PageBits;
+        open = open && key == nextKey && (key & 0xFFFF) != 0;
+        for (std::uint32_t i = 0; i < PageSize; ++i) {
+            if (p.origin[i] < 0) {
+                open = false;
                 continue;
             }
-            std::uint32_t end = i;
-            while (end < size && a.origin[end] >= 0)
-                ++end;
-            runs.push_back({selector, i, a.bytes.mid(i, end - i)});
-            i = end;
+            if (!open)
+                runs.push_back({selector, base + i, {}});
+            runs.back().bytes.append(p.bytes[i]);
+            open = true;
         }
+        nextKey = key + 1;
     }
     return runs;
 }
@@ -80,6 +94,9 @@ std::uint8_t MemoryImage::Answer(std::uint32_t address, std::uint16_t length, st
     address &= AddressSpace - 1;
     if (!IsRead(selector, address, length))
         return SilentRecorder;
-    std::memcpy(data, area(selector)->bytes.constData() + address, length);
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const std::uint32_t a = address + i;
+        data[i] = static_cast<std::uint8_t>(page(selector, a)->bytes[a % PageSize]);
+    }
     return 0;
 }

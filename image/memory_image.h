@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -67,14 +68,23 @@ public:
     }
 
 private:
-    struct Area {
-        QByteArray bytes;
+    // Held in small pages, so that what an image costs in memory follows
+    // what it holds, wherever in the address space that lies.
+    static constexpr int PageBits = 8;
+    static constexpr std::uint32_t PageSize = 1u << PageBits;
+    struct Page {
+        Page() { origin.fill(-1); }
+        std::array<char, PageSize> bytes{};
         // Per byte: index into origins_, -1 when never read.
-        std::vector<std::int32_t> origin;
+        std::array<std::int32_t, PageSize> origin;
     };
-    [[nodiscard]] const Area* area(std::uint8_t selector) const;
+    // Key: selector in bits 16-23, page number in bits 0-15.
+    [[nodiscard]] static std::uint32_t pageKey(std::uint8_t selector, std::uint32_t address) {
+        return static_cast<std::uint32_t>(selector) << 16 | address >> PageBits;
+    }
+    [[nodiscard]] const Page* page(std::uint8_t selector, std::uint32_t address) const;
 
-    std::map<std::uint8_t, Area> areas_;
+    std::map<std::uint32_t, Page> pages_;
     std::vector<ReadOrigin> origins_;
     int blocks_ = 0;
 };
