@@ -50,6 +50,25 @@ int main(int argc, char** argv) {
     std::printf("load %.1f MB image: %lld ms\n", double(file.size()) / 1e6,
                 static_cast<long long>(clock.elapsed()));
 
+    // The image a window readout of both memories writes: a chunk per record.
+    QByteArray perRecord = ImageFormat::Header();
+    for (int i = 0; i < RecorderMemory::EventSlots + RecorderMemory::SumSlots; ++i) {
+        const bool event = i < RecorderMemory::EventSlots;
+        const std::uint32_t address =
+            event ? RecorderMemory::EventSlotAddress(i)
+                  : RecorderMemory::SumSlotAddress(i - RecorderMemory::EventSlots);
+        const int size = event ? RecorderMemory::EventSize : RecorderMemory::SumSize;
+        const QByteArray record = memory.Get(RecorderMemory::MainSelector, address, size);
+        ImageFormat::AppendBlock(perRecord, RecorderMemory::MainSelector, address,
+                                 reinterpret_cast<const std::uint8_t*>(record.constData()), size,
+                                 {1765184640000 + i, 1});
+    }
+    clock.restart();
+    MemoryImage readout;
+    (void)LoadMemoryImage(perRecord, readout);
+    std::printf("load %.1f MB image of %d record chunks: %lld ms\n", double(perRecord.size()) / 1e6,
+                readout.BlockCount(), static_cast<long long>(clock.elapsed()));
+
     QTemporaryDir out;
     ConsoleGateway messages;
     ReplaySettings settings;
