@@ -3,6 +3,7 @@
 #include "simulator/recorder_memory.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -273,5 +274,8 @@ TEST(RecorderMemoryImage, ServesOnlyWhatTheImageHoldsWithTheClockStanding) {
     EXPECT_FALSE(served.Answers(M::MainSelector, 0x3000B, 12));
     EXPECT_FALSE(served.Answers(M::PointerSelector, 0, 8));
     EXPECT_EQ(Hex(served.ClockBytes()), "31 12 07 12 26");
+    // Standing, not running on from the minute read.
+    QThread::msleep(5);
+    EXPECT_EQ(served.Clock(), QDateTime(QDate(2026, 12, 7), QTime(12, 31)));
     EXPECT_EQ(served.ToImage(), ImageFormat::Serialize(read));
 }
