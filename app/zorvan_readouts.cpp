@@ -4,6 +4,7 @@
 
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
+#include "image/image_recorder.h"
 #include "readout/event_readout.h"
 #include "summary/summary_page.h"
 #include "summator/word_report.h"
@@ -16,12 +17,34 @@
 #include <QLabel>
 #include <QRadioButton>
 
+namespace {
+
+// Every block a readout reads also goes into the run folder's memory image.
+// Recording is a bystander: when the image cannot be written it just stops.
+class ImageTap {
+public:
+    ImageTap(DTrans& link, int comPort) : link_(link) {
+        if (recorder_.Open(ImageRecorder::FileName, comPort))
+            link_.AddReadObserver(&recorder_);
+    }
+    ~ImageTap() { link_.RemoveReadObserver(&recorder_); }
+    ImageTap(const ImageTap&) = delete;
+    ImageTap& operator=(const ImageTap&) = delete;
+
+private:
+    DTrans& link_;
+    ImageRecorder recorder_;
+};
+
+} // namespace
+
 void TZorvan::ReadMemButtonClick() {
     ExchangeScope exchange(*this);
     if (!Disable())
         return;
     EventMode = true;
     readoutWindow_->Begin(false);
+    const ImageTap image(Link, Port.ComNumber());
     EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
                          Ident);
     readout.SetObserver(&summary_);
@@ -40,6 +63,7 @@ void TZorvan::ReadSumButtonClick() {
         return;
     SumMode = true;
     readoutWindow_->Begin(true);
+    const ImageTap image(Link, Port.ComNumber());
     if (!sumReadout_)
         sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
                                                    *readoutWindow_, Pager, Ident);

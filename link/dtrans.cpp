@@ -52,7 +52,18 @@ void DTrans::startByteLimit(TickTimer& timer, std::int32_t fromTick) const {
     timer.start = fromTick;
 }
 
+void DTrans::AddReadObserver(ReadObserver* observer) {
+    observers_.push_back(observer);
+}
+
+void DTrans::RemoveReadObserver(ReadObserver* observer) {
+    std::erase(observers_, observer);
+}
+
 void DTrans::WaitTicks(std::int32_t n) {
+    // No recorder on the line: no pause is owed to one.
+    if (source_)
+        return;
     TickTimer timer;
     StartTicks(timer, n);
     QCoreApplication::processEvents();
@@ -154,12 +165,17 @@ std::uint8_t DTrans::ReadBlock(std::uint32_t address, std::uint16_t length, std:
     TxBuffer[4] = static_cast<std::uint8_t>(length & 0xFF);
     TxBuffer[5] = selector;
     std::uint8_t r = LinkTimeout;
-    for (std::uint16_t attempt = 0; attempt < FrameAttempts; ++attempt) {
+    if (source_ && length + 1u <= RxBuffer.size())
+        r = source_->AnswerRead(address, length, selector, RxBuffer.data() + 1);
+    for (std::uint16_t attempt = 0; !source_ && attempt < FrameAttempts; ++attempt) {
         r = ExchangeFrame(4, 5, static_cast<std::uint16_t>(length + 3));
         if (r == LinkOk)
             break;
     }
     LastLinkResult = r;
+    if (r == LinkOk)
+        for (ReadObserver* observer : observers_)
+            observer->BlockRead(address, selector, RxBuffer.data() + 1, length);
     return r;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "link/block_source.h"
 #include "link/pordt.h"
+#include "link/read_observer.h"
 #include "link/tick_timer.h"
 
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // Result codes of an exchange.
 enum LinkResult : std::uint8_t {
@@ -60,6 +63,13 @@ public:
 
     [[nodiscard]] Pordt& Port() { return port_; }
 
+    // Told of every successful ReadBlock; not owned, removed before they go.
+    void AddReadObserver(ReadObserver* observer);
+    void RemoveReadObserver(ReadObserver* observer);
+    // Answers ReadBlock instead of the port, and makes WaitTicks return at
+    // once; nullptr goes back to the line. Not owned.
+    void SetBlockSource(BlockSource* source) { source_ = source; }
+
 private:
     // Blocks in the event loop until an event arrives or the timer comes due.
     void waitForEvent(const TickTimer& timer);
@@ -69,4 +79,6 @@ private:
     Pordt& port_;
     const bool& breakRequested_;
     QTimer wakeTimer_;
+    std::vector<ReadObserver*> observers_;
+    BlockSource* source_ = nullptr;
 };

@@ -75,8 +75,10 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     RecorderSimulator sim;
-    if (!options.image.isEmpty() && !sim.LoadImage(options.image)) {
-        printError(QStringLiteral("cannot load the image ") + options.image);
+    QString imageError;
+    if (!options.image.isEmpty() && !sim.LoadImage(options.image, &imageError)) {
+        printError(QStringLiteral("cannot load the image ") + options.image + QStringLiteral(": ") +
+                   imageError);
         return 1;
     }
     if (options.generate) {

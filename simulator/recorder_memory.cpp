@@ -1,5 +1,7 @@
 #include "simulator/recorder_memory.h"
 
+#include "image/image_file.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -11,9 +13,6 @@ constexpr int EraseTimeAreaSize = 64;
 constexpr int PointerAreaSize = 8;
 constexpr int ClockBytesCount = 5;
 constexpr std::uint8_t EraseReason = 0x07;
-
-constexpr char ImageMagic[] = "ZRSIMG1";
-constexpr int ImageMagicSize = 8; // with the terminating zero
 
 std::optional<int> fromBcd(std::uint8_t b) {
     const int hi = b >> 4;
@@ -44,10 +43,10 @@ QDateTime clockFromBytes(const QByteArray& five) {
     return QDateTime(date, time);
 }
 
-void appendU32(QByteArray& out, std::uint32_t v) {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
+void recordBytes(MemoryImage& image, std::uint8_t selector, std::uint32_t address,
+                 const QByteArray& bytes) {
+    image.Record(selector, address, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                 int(bytes.size()), ReadOrigin{});
 }
 
 } // namespace
@@ -133,6 +132,7 @@ void RecorderMemory::setPointer(int offset, std::uint32_t address) {
 
 void RecorderMemory::SetClock(const QDateTime& time) {
     rawClock_.reset();
+    known_[ClockSelector].fill(1);
     // Minute resolution: the written minute starts now.
     QDateTime t = time;
     t.setTime(QTime(time.time().hour(), time.time().minute()));
@@ -154,6 +154,7 @@ QByteArray RecorderMemory::ClockBytes() const {
 }
 
 void RecorderMemory::WriteClockBytes(const QByteArray& five) {
+    known_[ClockSelector].fill(1);
     const QDateTime t = clockFromBytes(five);
     if (t.isValid()) {
         SetClock(t);
@@ -286,63 +287,85 @@ QByteArray RecorderMemory::TimeBytes(const QDateTime& time) {
     return out;
 }
 
-// Image: the magic, then sections of selector byte, 32-bit little-endian
-// size and the bytes: selectors 3 to 6 whole, and 7 with the five clock bytes.
+// A save is a readout of everything: origin unknown (time 0, no COM port).
 QByteArray RecorderMemory::ToImage() const {
-    QByteArray out(ImageMagic, ImageMagicSize);
+    MemoryImage image;
     for (std::uint8_t selector :
          {IdentSelector, MainSelector, EraseTimeSelector, PointerSelector}) {
         const QByteArray& bytes = *area(selector);
-        out.append(char(selector));
-        appendU32(out, std::uint32_t(bytes.size()));
-        out.append(bytes);
+        if (!partial_) {
+            recordBytes(image, selector, 0, bytes);
+            continue;
+        }
+        const QByteArray& known = known_[selector];
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            qsizetype end = i;
+            while (end < bytes.size() && known[end]) {
+                ++end;
+            }
+            if (end > i) {
+                recordBytes(image, selector, std::uint32_t(i), bytes.mid(i, end - i));
+            }
+            i = end;
+        }
     }
-    out.append(char(ClockSelector));
-    appendU32(out, ClockBytesCount);
-    out.append(ClockBytes());
-    return out;
+    if (Answers(ClockSelector, 0, ClockBytesCount)) {
+        recordBytes(image, ClockSelector, 0, ClockBytes());
+    }
+    return ImageFormat::Serialize(image);
 }
 
-bool RecorderMemory::FromImage(const QByteArray& image) {
-    if (image.size() < ImageMagicSize ||
-        image.left(ImageMagicSize) != QByteArray(ImageMagic, ImageMagicSize)) {
+bool RecorderMemory::FromImage(const QByteArray& image, QString* error) {
+    MemoryImage read;
+    const ImageLoad load = LoadMemoryImage(image, read);
+    if (!load.ok) {
+        if (error) {
+            *error = load.error;
+        }
         return false;
     }
     RecorderMemory loaded;
-    bool seen[8] = {};
-    qsizetype pos = ImageMagicSize;
-    QByteArray clock;
-    while (pos < image.size()) {
-        if (image.size() - pos < 5) {
-            return false;
-        }
-        const std::uint8_t selector = std::uint8_t(image[pos]);
-        const std::uint32_t size = qFromLittleEndian<std::uint32_t>(image.constData() + pos + 1);
-        pos += 5;
-        if (selector >= 8 || seen[selector] || size > std::uint32_t(image.size() - pos)) {
-            return false;
-        }
-        seen[selector] = true;
-        const QByteArray bytes = image.mid(pos, qsizetype(size));
-        pos += qsizetype(size);
-        if (selector == ClockSelector) {
-            if (bytes.size() != ClockBytesCount) {
-                return false;
-            }
-            clock = bytes;
+    loaded.partial_ = true;
+    for (std::uint8_t selector :
+         {IdentSelector, MainSelector, EraseTimeSelector, PointerSelector}) {
+        QByteArray* target = loaded.area(selector);
+        loaded.known_[selector] = QByteArray(target->size(), '\0');
+    }
+    loaded.known_[ClockSelector] = QByteArray(ClockBytesCount, '\0');
+    QByteArray clock(ClockBytesCount, '\xFF');
+    // What lies outside the simulator's areas cannot be served and is left out.
+    for (const MemoryImage::Run& run : read.Runs()) {
+        QByteArray* target = run.selector == ClockSelector ? &clock : loaded.area(run.selector);
+        if (target == nullptr) {
             continue;
         }
-        QByteArray* target = loaded.area(selector);
-        if (target == nullptr || target->size() != bytes.size()) {
-            return false;
+        QByteArray& known = loaded.known_[run.selector];
+        for (qsizetype i = 0; i < run.bytes.size(); ++i) {
+            const qsizetype a = qsizetype(run.address) + i;
+            if (a < target->size()) {
+                (*target)[a] = run.bytes[i];
+                known[a] = 1;
+            }
         }
-        *target = bytes;
     }
-    if (!seen[IdentSelector] || !seen[MainSelector] || !seen[EraseTimeSelector] ||
-        !seen[PointerSelector] || !seen[ClockSelector]) {
-        return false;
-    }
-    loaded.WriteClockBytes(clock);
+    // The clock stands at the value read: replies match the readout's.
+    loaded.rawClock_ = clock;
     *this = loaded;
     return true;
+}
+
+bool RecorderMemory::Answers(std::uint8_t selector, std::uint32_t address, int length) const {
+    if (!partial_) {
+        return true;
+    }
+    if (selector >= known_.size()) {
+        return false;
+    }
+    const QByteArray& known = known_[selector];
+    if (length < 0 ||
+        std::uint64_t(address) + std::uint64_t(length) > std::uint64_t(known.size())) {
+        return false;
+    }
+    return std::all_of(known.begin() + address, known.begin() + address + length,
+                       [](char k) { return k != 0; });
 }

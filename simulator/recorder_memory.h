@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -80,10 +82,21 @@ public:
     [[nodiscard]] static QByteArray TimeBytes(const QDateTime& time);
     [[nodiscard]] static std::uint8_t ToBcd(int value);
 
-    // The simulator's own image: every area, the pointers and the clock.
+    // The memory as a recorder memory image (the format of the program's
+    // "recorder.img"): every byte it answers for, the pointers and the clock.
     [[nodiscard]] QByteArray ToImage() const;
-    // False, and nothing changed, for anything that is not a whole image.
-    [[nodiscard]] bool FromImage(const QByteArray& image);
+    // The one way in for an image: loads what it holds, as a recorder that
+    // answers as it did when the image was read. Bytes never read stay
+    // unanswered (Answers), and a clock read into it stays frozen at the value
+    // read. False, with *error naming the problem, and nothing changed, for a
+    // file of another format or version or with a damaged chunk.
+    [[nodiscard]] bool FromImage(const QByteArray& image, QString* error = nullptr);
+    // False when the recorder that was imaged never gave these bytes: such a
+    // request goes unanswered. Always true for a memory not loaded from an
+    // image, or once Generate has filled it.
+    [[nodiscard]] bool Answers(std::uint8_t selector, std::uint32_t address, int length) const;
+    // Every byte answered from now on.
+    void AnswerEverything() { partial_ = false; }
 
     // Direct access to the main memory for the history generator.
     [[nodiscard]] QByteArray& Main() { return main_; }
@@ -100,6 +113,10 @@ private:
     QByteArray eraseTime_;
     QByteArray pointers_;
     qint64 clockOffsetMs_ = 0;
-    // Clock bytes that make no date: read back as written.
+    // Clock bytes that make no date, or a clock loaded from an image: read
+    // back as they stand.
     std::optional<QByteArray> rawClock_;
+    // Loaded from an image: per selector, 1 for each byte it holds.
+    bool partial_ = false;
+    std::array<QByteArray, 8> known_;
 };

@@ -106,6 +106,7 @@ void RecorderSimulator::Generate(const GenerateOptions& options) {
         newest = newest.addSecs(-60); // the newest records are a minute old
     }
     GenerateHistory(*memory_, options, newest);
+    memory_->AnswerEverything();
 }
 
 bool RecorderSimulator::AppendEvent(const QByteArray& record) {
@@ -118,17 +119,23 @@ bool RecorderSimulator::AppendSum(const QByteArray& record) {
     return memory_->AppendSum(record);
 }
 
-bool RecorderSimulator::LoadImage(const QString& path) {
+bool RecorderSimulator::LoadImage(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = file.errorString();
+        }
         return false;
     }
     const QByteArray image = file.readAll();
     if (file.error() != QFileDevice::NoError) {
+        if (error) {
+            *error = file.errorString();
+        }
         return false;
     }
     std::lock_guard lock(mutex_);
-    return memory_->FromImage(image);
+    return memory_->FromImage(image, error);
 }
 
 bool RecorderSimulator::SaveImage(const QString& path) const {

@@ -87,10 +87,12 @@ public:
     // record following. Wrong sizes (11 and 16 bytes) are refused.
     bool AppendEvent(const QByteArray& record);
     bool AppendSum(const QByteArray& record);
-    // Whole memory with the clock, in the simulator's own image format;
-    // loading also sets the clock to the one saved. A file that is no whole
-    // image is refused and changes nothing.
-    [[nodiscard]] bool LoadImage(const QString& path);
+    // Memory and clock as a recorder memory image (the program's
+    // "recorder.img" format). Loaded, the simulator answers as the imaged
+    // recorder did: the clock frozen at the value read, bytes never read
+    // unanswered. A file that is no such image is refused with *error
+    // naming the problem, and changes nothing.
+    [[nodiscard]] bool LoadImage(const QString& path, QString* error = nullptr);
     [[nodiscard]] bool SaveImage(const QString& path) const;
 
     // ---- faults ----

@@ -262,6 +262,11 @@ QByteArray RecorderSimulator::Server::execute(const Request& request, bool* comm
     *command = false;
     switch (request.command) {
     case FrameParser::ReadCommand: {
+        // Never read from the recorder that was imaged: as silent as a read
+        // of the image itself.
+        if (!memory.Answers(request.selector, request.address, request.length)) {
+            return {};
+        }
         QByteArray reply(1, char(FrameParser::ReadCommand));
         reply.append(memory.Get(request.selector, request.address, request.length));
         reply.append('\0'); // status

@@ -1,7 +1,9 @@
+#include "image/image_file.h"
 #include "pty_client.h"
 #include "simulator/recorder_memory.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -235,14 +237,45 @@ TEST(RecorderMemoryImage, DamagedImagesAreRefusedAndChangeNothing) {
     const QByteArray good = source.ToImage();
     QByteArray badMagic = good;
     badMagic[0] = 'X';
-    QByteArray badSize = good;
-    badSize[9] = char(badSize[9] + 1); // first section one byte longer than its area
-    const QByteArray cases[] = {QByteArray(), good.left(8), good.left(good.size() - 1),
-                                badMagic,     badSize,      good + QByteArray(1, '\x04')};
+    QByteArray badChunk = good;
+    badChunk[40] = char(badChunk[40] + 1); // a byte of the first chunk's data
+    const QByteArray cases[] = {QByteArray(), good.left(8), badMagic, badChunk};
     for (const auto& image : cases) {
         M m;
         m.SetEventPointer(0x5000B);
-        EXPECT_FALSE(m.FromImage(image));
+        QString error;
+        EXPECT_FALSE(m.FromImage(image, &error));
+        EXPECT_FALSE(error.isEmpty());
         EXPECT_EQ(m.EventPointer(), 0x5000Bu);
     }
+}
+
+TEST(RecorderMemoryImage, ServesOnlyWhatTheImageHoldsWithTheClockStanding) {
+    M source;
+    source.SetClock(QDateTime(QDate(2026, 12, 7), QTime(12, 31)));
+    source.Set(M::MainSelector, 0x3000B, QByteArray(11, 'e'));
+    // Cut short in its last chunk (the clock): everything before it loads.
+    const QByteArray image = source.ToImage();
+    M cut;
+    ASSERT_TRUE(cut.FromImage(image.left(image.size() - 2)));
+    EXPECT_TRUE(cut.Answers(M::MainSelector, 0x3000B, 11));
+    EXPECT_FALSE(cut.Answers(M::ClockSelector, 0, 5));
+
+    // An image of a readout holds only what was read.
+    MemoryImage read;
+    const QByteArray clock = FromHex("31 12 07 12 26");
+    read.Record(M::ClockSelector, 0, reinterpret_cast<const std::uint8_t*>(clock.constData()), 5,
+                {});
+    read.Record(M::MainSelector, 0x3000B,
+                reinterpret_cast<const std::uint8_t*>(QByteArray(11, 'e').constData()), 11, {});
+    M served;
+    ASSERT_TRUE(served.FromImage(ImageFormat::Serialize(read)));
+    EXPECT_TRUE(served.Answers(M::MainSelector, 0x3000B, 11));
+    EXPECT_FALSE(served.Answers(M::MainSelector, 0x3000B, 12));
+    EXPECT_FALSE(served.Answers(M::PointerSelector, 0, 8));
+    EXPECT_EQ(Hex(served.ClockBytes()), "31 12 07 12 26");
+    // Standing, not running on from the minute read.
+    QThread::msleep(5);
+    EXPECT_EQ(served.Clock(), QDateTime(QDate(2026, 12, 7), QTime(12, 31)));
+    EXPECT_EQ(served.ToImage(), ImageFormat::Serialize(read));
 }

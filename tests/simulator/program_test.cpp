@@ -1,6 +1,7 @@
 #include "pty_client.h"
 #include "simulator/sim_options.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -202,4 +203,15 @@ TEST(RecorderSimProgram, BadOptionsAndMissingImageFail) {
     ASSERT_TRUE(process.waitForFinished(5000));
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // never READY
+    // A file of another kind is refused with the problem named.
+    QTemporaryDir dir;
+    const QString foreign = dir.filePath(QStringLiteral("zorvan.ini"));
+    QFile file(foreign);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("9600\r\n1\r\n");
+    file.close();
+    process.start(QStringLiteral(RECORDER_SIM_PROGRAM), {"--image", foreign});
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("not a recorder memory image"));
 }

@@ -1,0 +1,137 @@
+#include "image/replay.h"
+
+#include "link/dtrans.h"
+#include "link/pordt.h"
+#include "link/recorder_requests.h"
+#include "readout/event_readout.h"
+#include "readout/print_pager.h"
+#include "summator/sum_readout.h"
+
+#include <QDateTime>
+#include <QDir>
+
+namespace {
+
+// The image as the link's recorder, counting what it could answer.
+class CountingSource : public BlockSource {
+public:
+    explicit CountingSource(const MemoryImage& image) : image_(image) {}
+
+    std::uint8_t AnswerRead(std::uint32_t address, std::uint16_t length, std::uint8_t selector,
+                            std::uint8_t* data) override {
+        const std::uint8_t r = image_.Answer(address, length, selector, data);
+        ++(r == 0 ? answered : missing);
+        return r;
+    }
+
+    int answered = 0;
+    int missing = 0;
+
+private:
+    const MemoryImage& image_;
+};
+
+// The caller's progress host, with the clock read through the replayed link.
+class ReplayHost : public ReadoutHost {
+public:
+    ReplayHost(ReadoutHost& progress, RecorderRequests& requests)
+        : progress_(progress), requests_(requests) {}
+
+    void SetStatusPanel(int index, const QString& text) override {
+        progress_.SetStatusPanel(index, text);
+    }
+    void SetReadoutColour() override { progress_.SetReadoutColour(); }
+    void SetProgressMaximum(int maximum) override { progress_.SetProgressMaximum(maximum); }
+    void SetProgress(int value) override { progress_.SetProgress(value); }
+    void ShowNewestRecord() override {}
+    bool ReadClock() override { return requests_.ReadClock(clockText_); }
+    QString ClockText() const override { return clockText_; }
+
+private:
+    ReadoutHost& progress_;
+    RecorderRequests& requests_;
+    QString clockText_;
+};
+
+// Passes the messages on, noting the file errors among them.
+class NotingGateway : public MessageGateway {
+public:
+    explicit NotingGateway(MessageGateway& messages) : messages_(messages) {}
+
+    void inform(MessageIcon icon, const QString& text) override {
+        for (const char* prefix :
+             {"Невозможно открыть файл ", "Ошибка записи в файл ", "Невозможно закрыть файл "})
+            fileError = fileError || text.startsWith(QString::fromUtf8(prefix));
+        messages_.inform(icon, text);
+    }
+    bool confirm(const QString& text) override { return messages_.confirm(text); }
+
+    bool fileError = false;
+
+private:
+    MessageGateway& messages_;
+};
+
+// Makes a folder current for its lifetime.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const QString& folder) : previous_(QDir::currentPath()) {
+        entered_ = QDir().mkpath(folder) && QDir::setCurrent(folder);
+    }
+    ~CurrentFolder() { (void)QDir::setCurrent(previous_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+    [[nodiscard]] bool Entered() const { return entered_; }
+
+private:
+    QString previous_;
+    bool entered_ = false;
+};
+
+} // namespace
+
+ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
+                           const ReplaySettings& settings, const QString& outDir,
+                           ReadoutHost& progress, MessageGateway& messages) {
+    ReplayResult result;
+    CurrentFolder folder(outDir);
+    if (!folder.Entered()) {
+        result.status = ReplayStatus::NoFolder;
+        result.error = QStringLiteral("cannot make or enter the folder ") + outDir;
+        return result;
+    }
+
+    // The port is never opened: every read goes to the image.
+    Pordt port;
+    bool breakRequested = false;
+    DTrans link(port, breakRequested);
+    CountingSource source(image);
+    link.SetBlockSource(&source);
+    NotingGateway gateway(messages);
+    RecorderRequests requests(link, gateway);
+    ReplayHost host(progress, requests);
+    PrintPager pager;
+    IdentData ident{};
+    const QDateTime now = QDateTime::currentDateTime();
+
+    if (kind == ReplayKind::Events) {
+        EventReadout readout(host, requests, breakRequested, gateway, pager, settings.texts, ident);
+        readout.Run(settings.files, settings.withReach, now);
+        readout.Finish();
+    } else {
+        SumReadout readout(host, requests, breakRequested, gateway, pager, ident);
+        SumReadoutChoice choice;
+        choice.files = settings.files;
+        choice.basis = settings.basis;
+        choice.fullScale = settings.fullScale;
+        readout.Run(choice, now);
+        readout.Finish();
+    }
+
+    result.readsAnswered = source.answered;
+    result.readsMissing = source.missing;
+    result.status = source.missing > 0 ? ReplayStatus::CutShort : ReplayStatus::Done;
+    result.fileError = gateway.fileError;
+    return result;
+}
