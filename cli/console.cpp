@@ -28,8 +28,8 @@ bool StderrIsTerminal() {
 
 bool IsFileErrorText(const QString& text) {
     // The texts the readouts, their files and the report use for file errors.
-    for (const char* start : {"Невозможно открыть файл ", "Ошибка записи в файл ",
-                              "Невозможно закрыть файл ", "Невозможно создать папку "}) {
+    for (const char* start :
+         {"Невозможно открыть файл ", "Ошибка записи в файл ", "Невозможно закрыть файл "}) {
         if (text.startsWith(QString::fromUtf8(start)))
             return true;
     }

