@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/recorder_session.h"
+#include "link/clock_write.h"
 
 void AddClockOptions(QCommandLineParser& p) {
     AddLineOptions(p);
@@ -32,19 +33,10 @@ int RunClock(const Invocation& in) {
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(s.ComPortNumber, s.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
-    bool done = true;
-    if (at) {
-        // As the clock dialog does it: the write, then the newest event and
-        // the clock read back, each telling its own failure.
-        done = session.Requests.WriteClock(*at) == LinkOk;
-        if (done) {
-            in.console.inform(MessageIcon::Information, QStringLiteral("Время установлено!"));
-            (void)session.Requests.ReadCurrentEvent();
-        } else {
-            in.console.inform(MessageIcon::Warning, QStringLiteral("Неверный ответ регистратора"));
-        }
-    }
-    done = done && session.Requests.ReadClock(session.Clock);
+    // As the clock dialog does it, or the clock alone.
+    const bool done =
+        at ? WriteClockAndReadBack(session.Requests, in.console, *at, session.Clock, {}).clockRead
+           : session.Requests.ReadClock(session.Clock);
     session.End();
     if (done)
         in.console.Out(session.Clock);
