@@ -1,6 +1,7 @@
 // The built zorvan-cli as a process against the recorder simulator, its files
 // compared with those of the window's readout of the same memory.
 
+#include "link/clock_write.h"
 #include "link/tick_timer.h"
 #include "readout/ident_block.h"
 #include "simulator/recorder_sim.h"
@@ -194,6 +195,29 @@ TEST_F(CliProcessTest, ClockSetWritesTheClockAndReadsItBack) {
     EXPECT_EQ(requests,
               (std::vector<std::pair<std::uint8_t, std::uint32_t>>{{5, 0}, {4, 120}, {4, 0}}));
     EXPECT_EQ(sim.Requests().front().frame.mid(5, 5), QByteArray::fromHex("2010010227"));
+}
+
+// The clock write both front ends share: the event is taken from the reply
+// before the clock read overwrites it.
+TEST_F(CliProcessTest, ClockWriteHandsOverTheNewestEventBeforeReadingTheClock) {
+    sim.Generate({});
+    Pordt port;
+    ASSERT_TRUE(port.SetOpen(true)) << port.LastError().toStdString();
+    bool breakRequested = false;
+    DTrans link(port, breakRequested);
+    AnsweringGateway messages;
+    RecorderRequests requests(link, messages);
+    QByteArray event;
+    QString clock;
+    const ClockWriteOutcome outcome =
+        WriteClockAndReadBack(requests, messages, {2027, 2, 1, 10, 20}, clock, [&] {
+            event = QByteArray(reinterpret_cast<const char*>(&link.RxBuffer[1]), 11);
+        });
+    EXPECT_TRUE(outcome.written);
+    EXPECT_TRUE(outcome.clockRead);
+    EXPECT_EQ(clock, "01.02.2027 10:20");
+    EXPECT_EQ(event.toHex(), sim.Bytes(4, 120, 11).toHex());
+    EXPECT_EQ(messages.texts(), QStringList{"Время установлено!"});
 }
 
 TEST_F(CliProcessTest, ExitCodesForUsageFileAndLinkFailures) {
