@@ -5,6 +5,7 @@
 #include "app/time_form.h"
 #include "app/zorvan_window.h"
 #include "decoding/event_panel.h"
+#include "link/clock_write.h"
 #include "link/port_finder.h"
 #include "summator/sum_panel.h"
 
@@ -117,15 +118,10 @@ bool TZorvan::SetRecorderClock(const ClockSetting& at) {
     SetStatusColours(CommandColour, Qt::white);
     StatusPanel[0]->setText(ClockSetText);
 
-    const std::uint8_t r = Requests.WriteClock(at);
-    if (r == LinkOk) {
-        messages_.inform(MessageIcon::Information, QStringLiteral("Время установлено!"));
-        // Each shows its own message when it fails.
-        (void)RefreshEventPanel();
-        (void)ReadClock();
-    } else {
-        messages_.inform(MessageIcon::Warning, QStringLiteral("Неверный ответ регистратора"));
-    }
+    const ClockWriteOutcome outcome =
+        WriteClockAndReadBack(Requests, messages_, at, ClockText, [this] { ErrPanelSet(); });
+    if (outcome.clockRead)
+        RealTimePanel->setText(ClockText);
     ShutDown();
     return true;
 }

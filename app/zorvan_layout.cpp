@@ -2,6 +2,7 @@
 // readout across the top, then three columns (summator, event memory, texts,
 // clock and settings) and the status bar.
 
+#include "app/readout_settings.h"
 #include "app/value_panel_accessible.h"
 #include "app/zorvan_window.h"
 
@@ -67,10 +68,10 @@ QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& title)
     return group;
 }
 
-QSpinBox* MakeSpin(QWidget* parent, const QString& name, int low, int high, int value) {
+QSpinBox* MakeSpin(QWidget* parent, const QString& name, SettingRange range, int value) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(name);
-    spin->setRange(low, high);
+    spin->setRange(range.low, range.high);
     spin->setValue(value);
     // Every keystroke that gives a valid value counts at once, as the arrows
     // do: a value typed just before the window closes is saved all the same.
@@ -304,19 +305,19 @@ QWidget* TZorvan::buildRightColumn() {
     RadioMax = new QRadioButton(column);
     RadioMax->setObjectName(QStringLiteral("RadioMax"));
     RadioMax->setChecked(true);
-    MaxSpin = MakeSpin(column, QStringLiteral("MaxSpin"), 0, 9999, 800);
+    MaxSpin = MakeSpin(column, QStringLiteral("MaxSpin"), FullScaleRange, 800);
     Label1 = MakeLabel(column, QStringLiteral("Label1"), QStringLiteral("100% Moment"));
     RadioBec = new QRadioButton(column);
     RadioBec->setObjectName(QStringLiteral("RadioBec"));
-    BecSpin = MakeSpin(column, QStringLiteral("BecSpin"), 0, 9999, 50);
+    BecSpin = MakeSpin(column, QStringLiteral("BecSpin"), FullScaleRange, 50);
     BecSpin->setEnabled(false);
     Label3 = MakeLabel(column, QStringLiteral("Label3"), QStringLiteral("100% Veight"));
     Label3->setEnabled(false);
-    ComSpin = MakeSpin(column, QStringLiteral("ComSpin"), 1, 99, 1);
+    ComSpin = MakeSpin(column, QStringLiteral("ComSpin"), ComPortRange, 1);
     ComLabel = MakeLabel(column, QStringLiteral("ComLabel"), QStringLiteral("ComPort"));
-    SpidSpin = MakeSpin(column, QStringLiteral("SpidSpin"), 1200, 9600, 9600);
+    SpidSpin = MakeSpin(column, QStringLiteral("SpidSpin"), BaudRange, 9600);
     Label4 = MakeLabel(column, QStringLiteral("Label4"), QStringLiteral("Baud"));
-    SexSpin = MakeSpin(column, QStringLiteral("SexSpin"), 1, 10, 1);
+    SexSpin = MakeSpin(column, QStringLiteral("SexSpin"), RefreshRange, 1);
     Label2 = MakeLabel(column, QStringLiteral("Label2"), QStringLiteral("Refresh period"));
     AutoBox = MakeCheck(column, QStringLiteral("AutoBox"), QStringLiteral("Auto refresh"), false);
 

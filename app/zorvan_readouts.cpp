@@ -2,6 +2,7 @@
 // runs inside the operation bracket; the readouts themselves live in their own
 // units and only reach the window through its readout side.
 
+#include "app/readout_settings.h"
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
 #include "image/image_recorder.h"
@@ -50,7 +51,7 @@ void TZorvan::ReadMemButtonClick() {
     readout.SetObserver(&summary_);
     CompleteFiles = [&readout] { readout.Finish(); };
     readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
-                RadioMax->isChecked(), QDateTime::currentDateTime());
+                EventFilesWithReach(!RadioMax->isChecked()), QDateTime::currentDateTime());
     LogOpen = readout.LogOpen();
     ShutDown();
     CompleteFiles = nullptr;
@@ -68,10 +69,9 @@ void TZorvan::ReadSumButtonClick() {
         sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
                                                    *readoutWindow_, Pager, Ident);
     sumReadout_->SetObserver(&summary_);
-    SumReadoutChoice choice;
-    choice.files = {LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()};
-    choice.basis = RadioMax->isChecked() ? RatingBasis::Moment : RatingBasis::Weight;
-    choice.fullScale = choice.basis == RatingBasis::Moment ? MaxMoment : MaxWeight;
+    SumReadoutChoice choice =
+        SumChoiceFor({LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()},
+                     !RadioMax->isChecked(), MaxMoment, MaxWeight);
     // The 100 % spins stay usable during the readout; a change counts from then on.
     choice.fullScaleSource = choice.basis == RatingBasis::Moment ? &MaxMoment : &MaxWeight;
     CompleteFiles = [this] { sumReadout_->Finish(); };

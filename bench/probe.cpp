@@ -5,7 +5,7 @@
 #include "link/dtrans.h"
 #include "link/pordt.h"
 #include "link/recorder_requests.h"
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "readout/event_files.h"
 
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 
 #include <algorithm>
 #include <utility>

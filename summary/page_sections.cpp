@@ -1,7 +1,7 @@
 #include "summary/page_sections.h"
 
+#include "readout/ident_block.h"
 #include "summary/summary_charts.h"
-#include "summator/ident_block.h"
 #include "summator/report_file.h"
 
 #include <QRegularExpression>

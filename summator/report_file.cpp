@@ -1,6 +1,6 @@
 #include "summator/report_file.h"
 
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "summator/sum_files.h"
 
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 #include "summator/load_rating.h"
 
 #include <utility>

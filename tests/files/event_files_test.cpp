@@ -1,6 +1,6 @@
 #include "file_fixture.h"
 #include "readout/event_files.h"
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 
 #include <QStringEncoder>
 

@@ -1,5 +1,5 @@
 #include "file_fixture.h"
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 #include "summator/sum_files.h"
 
 #include <gtest/gtest.h>

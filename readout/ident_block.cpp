@@ -1,4 +1,4 @@
-#include "summator/ident_block.h"
+#include "readout/ident_block.h"
 
 #include <QStringDecoder>
 

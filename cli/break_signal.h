@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+
+// Ctrl+C as the window's Break button: it sets the flag that the link and the
+// readouts poll, so a readout ends as a Break ends it, with its files and log
+// kept. The flag is set from the event loop, where the link waits, never from
+// the signal handler itself; a second Ctrl+C ends the program at once.
+class BreakSignal : public QObject {
+    Q_OBJECT
+public:
+    BreakSignal();
+    ~BreakSignal() override;
+    BreakSignal(const BreakSignal&) = delete;
+    BreakSignal& operator=(const BreakSignal&) = delete;
+
+    // Catches Ctrl+C from now on; false when the platform refused.
+    [[nodiscard]] bool Install();
+
+    // The flag to set on Ctrl+C (the session's Break flag); nullptr for none.
+    void Watch(bool* breakFlag) { flag_ = breakFlag; }
+
+    // Ctrl+C was pressed.
+    [[nodiscard]] bool Interrupted() const { return interrupted_; }
+
+    // What Ctrl+C does, once the event loop has it.
+    void Press();
+
+private:
+    bool* flag_ = nullptr;
+    bool interrupted_ = false;
+    class Watcher;
+    Watcher* watcher_ = nullptr;
+};

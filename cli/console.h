@@ -1,0 +1,39 @@
+#pragma once
+
+#include "cli/progress.h"
+#include "link/message_gateway.h"
+
+#include <QString>
+
+// The terminal side of the tool: what the window shows in message boxes goes
+// to standard error with the same texts, results go to standard output, and
+// long work shows its progress on standard error.
+class Console : public MessageGateway {
+public:
+    explicit Console(ReadoutProgress::Style progressStyle);
+
+    void inform(MessageIcon icon, const QString& text) override;
+    // Nobody is there to answer: the question is shown and answered No.
+    [[nodiscard]] bool confirm(const QString& text) override;
+
+    // A line of results on standard output.
+    void Out(const QString& line);
+    // A line of the tool's own on standard error.
+    void Err(const QString& line);
+
+    // True once a file could not be opened, written or closed.
+    [[nodiscard]] bool FileErrorSeen() const { return fileError_; }
+
+    [[nodiscard]] ReadoutProgress& Progress() { return progress_; }
+
+private:
+    ReadoutProgress progress_;
+    bool fileError_ = false;
+};
+
+// A message that says a file could not be opened, written or closed.
+[[nodiscard]] bool IsFileErrorText(const QString& text);
+
+// The progress style for standard error: a bar on a terminal, a line every
+// few seconds otherwise, nothing when quiet.
+[[nodiscard]] ReadoutProgress::Style ProgressStyleFor(bool quiet);

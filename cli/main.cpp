@@ -1,0 +1,41 @@
+// zorvan-cli: the service tool's readouts on the command line, for scripts,
+// test benches and machines without a display.
+
+#include "cli/break_signal.h"
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "link/tick_timer.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zorvan-cli"));
+
+    // For the tool's own tests: the link's clock runs this many times faster,
+    // every pause and time limit in proportion. Never set in real use.
+    const int timeScale = qEnvironmentVariableIntValue("ZORVAN_TIME_SCALE");
+    if (timeScale > 1)
+        SetTimeScale(timeScale);
+
+    const ParsedCommandLine parsed = ParseCommandLine(QCoreApplication::arguments());
+    if (parsed.kind != ParsedCommandLine::Run) {
+        const bool help = parsed.kind == ParsedCommandLine::Help;
+        std::fputs(parsed.text.toLocal8Bit().constData(), help ? stdout : stderr);
+        if (!parsed.text.endsWith(QLatin1Char('\n')))
+            std::fputc('\n', help ? stdout : stderr);
+        return help ? ExitCode::Success : ExitCode::Usage;
+    }
+
+    const bool quiet = parsed.options->optionNames().contains(QStringLiteral("quiet")) ||
+                       parsed.options->optionNames().contains(QStringLiteral("q"));
+    Console console(ProgressStyleFor(quiet));
+    BreakSignal breakSignal;
+    if (!breakSignal.Install())
+        console.Err(QStringLiteral("zorvan-cli: Ctrl+C cannot be caught; it ends the program "
+                                   "without a Break."));
+    return parsed.command->run({*parsed.options, console, breakSignal});
+}

@@ -1,0 +1,134 @@
+// `events` and `summator`: the memory readouts of the window, into files.
+
+#include "app/readout_settings.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/output_folder.h"
+#include "cli/recorder_session.h"
+#include "readout/event_readout.h"
+#include "summator/sum_readout.h"
+#include "summator/word_report.h"
+#include "summator/word_rtf_app.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+// Records whether the readout reached its end: its final message.
+class CompletionWatch : public MessageGateway {
+public:
+    CompletionWatch(MessageGateway& messages, QString finalMessage)
+        : messages_(messages), finalMessage_(std::move(finalMessage)) {}
+
+    void inform(MessageIcon icon, const QString& text) override {
+        if (icon == MessageIcon::Information && text == finalMessage_)
+            completed_ = true;
+        messages_.inform(icon, text);
+    }
+    bool confirm(const QString& text) override { return messages_.confirm(text); }
+
+    [[nodiscard]] bool Completed() const { return completed_; }
+
+private:
+    MessageGateway& messages_;
+    QString finalMessage_;
+    bool completed_ = false;
+};
+
+// Settings, files and the output folder of a readout; false after a usage
+// or folder failure, with the exit code.
+struct ReadoutSetup {
+    Settings settings;
+    OutputChoice files;
+    QString folder;
+};
+
+bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& setup,
+                    int& exitCode) {
+    QString error;
+    if (!ResolveSettings(in.options, in.console, setup.settings, error)) {
+        exitCode = UsageFailure(in.console, command, error);
+        return false;
+    }
+    setup.files = FilesFromOptions(in.options);
+    setup.folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
+                                     QDateTime::currentDateTime(), in.console);
+    if (setup.folder.isEmpty()) {
+        exitCode = ExitCode::FileFailure;
+        return false;
+    }
+    // First, so that a script knows where to look whatever follows.
+    in.console.Out(QDir::toNativeSeparators(setup.folder));
+    return true;
+}
+
+} // namespace
+
+void AddEventsOptions(QCommandLineParser& p) {
+    AddLineOptions(p);
+    AddRatingOptions(p);
+    AddOutputOptions(p);
+    AddQuietOption(p);
+}
+
+void AddSummatorOptions(QCommandLineParser& p) {
+    AddEventsOptions(p);
+    p.addOption({QStringLiteral("word"),
+                 QStringLiteral("After a complete readout, also make the word-processor report "
+                                "\"list.doc\" from the template \"Dot_n.dot\", both beside the "
+                                "program, as the window does.")});
+}
+
+int RunEvents(const Invocation& in) {
+    ReadoutSetup setup;
+    int exitCode = ExitCode::Success;
+    if (!PrepareReadout(in, QStringLiteral("events"), setup, exitCode))
+        return exitCode;
+
+    RecorderSession session(in.console, in.breakSignal);
+    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
+        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    CompletionWatch messages(in.console, EventFinalMessage(setup.files));
+    EventReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
+                         setup.settings.Texts, session.Ident);
+    readout.Run(setup.files, EventFilesWithReach(setup.settings.WeightMode),
+                QDateTime::currentDateTime());
+    // The window's ShutDown: the port first, then the files.
+    session.End();
+    readout.Finish();
+    return OperationExitCode(messages.Completed(), in.breakSignal.Interrupted(),
+                             in.console.FileErrorSeen());
+}
+
+int RunSummator(const Invocation& in) {
+    ReadoutSetup setup;
+    int exitCode = ExitCode::Success;
+    if (!PrepareReadout(in, QStringLiteral("summator"), setup, exitCode))
+        return exitCode;
+
+    RecorderSession session(in.console, in.breakSignal);
+    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
+        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    CompletionWatch messages(in.console, SumFinalMessage(setup.files));
+    SumReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
+                       session.Ident);
+    const Settings& s = setup.settings;
+    readout.Run(SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight),
+                QDateTime::currentDateTime());
+    session.End();
+    readout.Finish();
+
+    bool completed = messages.Completed();
+    if (completed && in.options.isSet(QStringLiteral("word"))) {
+        // The report is the file; no desktop is asked to show it.
+        RtfWordApplication word([](const QString&) {});
+        if (MakeWordReport(word, readout.Rows(), QCoreApplication::applicationDirPath(),
+                           in.console))
+            in.console.Out(QDir::toNativeSeparators(word.LastSavedPath()));
+        else
+            return ExitCode::FileFailure;
+    }
+    return OperationExitCode(completed, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+}

@@ -1,0 +1,42 @@
+#include "cli/command_line.h"
+#include "cli/commands.h"
+
+namespace {
+
+// What both readouts say about their files, at the head of their --help.
+const QString ReadoutFilesHelp =
+    QStringLiteral("The files are those of the window, byte for byte, in a new run folder in the\n"
+                   "current folder named as the window names it, or in --out. The folder is\n"
+                   "printed on standard output. Without --xls, --txt and --hex only the\n"
+                   "spreadsheet file is written, as the window starts; giving any of them writes\n"
+                   "exactly those.");
+
+} // namespace
+
+const std::vector<Subcommand>& Subcommands() {
+    static const std::vector<Subcommand> table = {
+        {QStringLiteral("info"),
+         QStringLiteral("Reads identification, clock, pointers and memory state."),
+         QStringLiteral("Reads the recorder's identification (the lines that head the files), its\n"
+                        "clock, both memory pointers, how many records a readout of each memory\n"
+                        "reads and whether the memory has wrapped, and prints them."),
+         AddInfoOptions, RunInfo, 0},
+        {QStringLiteral("clock"), QStringLiteral("Reads the recorder's clock, or sets it."),
+         QStringLiteral("Prints the recorder's clock. With --set it first sets the clock, then\n"
+                        "reads the newest event and the clock back, as the window's clock dialog\n"
+                        "does, and prints the clock read."),
+         AddClockOptions, RunClock, 0},
+        {QStringLiteral("events"), QStringLiteral("Reads the event memory into the event files."),
+         QStringLiteral("Reads the whole event memory, newest record first, into the event files\n"
+                        "and the log \"zorvlog.txt\".\n") +
+             ReadoutFilesHelp,
+         AddEventsOptions, RunEvents, 0},
+        {QStringLiteral("summator"),
+         QStringLiteral("Reads the summator memory into its files and the report."),
+         QStringLiteral("Reads the whole summator memory, newest record first, into the summator\n"
+                        "files, the report \"report.xls\" and the log \"zorvlog.txt\".\n") +
+             ReadoutFilesHelp,
+         AddSummatorOptions, RunSummator, 0},
+    };
+    return table;
+}

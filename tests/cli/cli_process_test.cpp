@@ -1,0 +1,276 @@
+// The built zorvan-cli as a process against the recorder simulator, its files
+// compared with those of the window's readout of the same memory.
+
+#include "link/clock_write.h"
+#include "link/tick_timer.h"
+#include "readout/ident_block.h"
+#include "simulator/recorder_sim.h"
+#include "tests/window/window_fixture.h"
+
+#include <QProcess>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStringDecoder>
+
+#include <csignal>
+
+namespace {
+
+constexpr int TimeScale = 20;
+
+struct CliRun {
+    int exitCode = -1;
+    QStringList out; // standard output, line by line
+    QString err;
+};
+
+class CliProcessTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        ASSERT_TRUE(outDir.isValid());
+        ASSERT_TRUE(sim.Start());
+        BindPort(1, sim.DevicePath());
+        SetTimeScale(TimeScale);
+    }
+
+    void TearDown() override {
+        SetTimeScale(1);
+        WindowTest::TearDown();
+        sim.Stop();
+    }
+
+    // The tool started in the start directory, as a user starts it there.
+    void Start(QProcess& process, const QStringList& args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ZORVAN_PORTS", portDir.path());
+        env.insert("ZORVAN_TIME_SCALE", QString::number(TimeScale));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(startDir.path());
+        process.start(ZORVAN_CLI_PROGRAM, args);
+        ASSERT_TRUE(process.waitForStarted(5000));
+    }
+
+    CliRun Run(const QStringList& args) {
+        QProcess process;
+        Start(process, args);
+        CliRun result;
+        EXPECT_TRUE(process.waitForFinished(60000));
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+        result.out.removeAll(QString());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    // The recorder's clock stands at the start of a minute, so both readouts
+    // read the same time.
+    void ResetClock() { sim.SetClock(QDateTime(QDate(2026, 12, 7), QTime(9, 4))); }
+
+    static QByteArray Bytes(const QString& folder, const QString& name) {
+        QFile f(QDir(folder).filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // The log without the computer's time, its second line.
+    static QStringList LogLines(const QString& folder) {
+        const QString text = QStringDecoder("windows-1251")(Bytes(folder, "zorvlog.txt"));
+        QStringList lines = text.split("\r\n");
+        if (lines.size() > 1)
+            lines.removeAt(1);
+        return lines;
+    }
+
+    static void ExpectSameFiles(const QString& window, const QString& cli,
+                                const QStringList& names) {
+        for (const QString& name : names) {
+            const QByteArray expected = Bytes(window, name);
+            EXPECT_NE(expected, "<missing>") << name.toStdString();
+            EXPECT_TRUE(Bytes(cli, name) == expected) << name.toStdString();
+        }
+        EXPECT_EQ(LogLines(cli), LogLines(window));
+    }
+
+    QTemporaryDir outDir;
+    RecorderSimulator sim;
+};
+
+TEST_F(CliProcessTest, EventsWritesTheWindowsFilesByteForByte) {
+    GenerateOptions options;
+    options.eventPointer = 0x4000B; // across a page: 5959 records
+    options.seed = 11;
+    sim.Generate(options);
+
+    TZorvan& w = OpenWindow();
+    w.ETxtBox->setChecked(true);
+    w.EHexBox->setChecked(true);
+    ResetClock();
+    w.ReadMemButton->click();
+    ASSERT_EQ(gateway.texts(),
+              QStringList{"Данные прочитаны в файлы zorvan.xls, zorvan.txt, zorvan.hex"});
+
+    ResetClock();
+    const CliRun cli =
+        Run({"events", "--xls", "--txt", "--hex", "--out", outDir.path(), "--quiet"});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(cli.out, QStringList{QDir::toNativeSeparators(outDir.path())});
+    EXPECT_EQ(cli.err, "Данные прочитаны в файлы zorvan.xls, zorvan.txt, zorvan.hex\n");
+    ExpectSameFiles(w.RunFolder(), outDir.path(), {"zorvan.xls", "zorvan.txt", "zorvan.hex"});
+}
+
+TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordReport) {
+    GenerateOptions options;
+    options.wrapped = true;
+    options.sumPointer = 0x18000;
+    options.events = 10;
+    options.seed = 5;
+    sim.Generate(options);
+    WriteIni({"9600", "1", "700", "40", "вес", "1"});
+
+    TZorvan& w = OpenWindow();
+    w.TxtBox->setChecked(true);
+    ResetClock();
+    w.ReadSumButton->click();
+    ASSERT_TRUE(w.RadioBec->isChecked());
+    ASSERT_EQ(gateway.texts(),
+              QStringList{"Данные прочитаны в файлы report.xls, summator.xls, summator.txt"});
+
+    // Out of the way: a run in the same second would share the folder.
+    const QString windowFiles = QDir(startDir.path()).filePath("window");
+    const QString runFolder = w.RunFolder();
+    CloseWindow();
+    ASSERT_TRUE(QDir().rename(runFolder, windowFiles));
+
+    const QString report = QDir(QFileInfo(ZORVAN_CLI_PROGRAM).path()).filePath("list.doc");
+    QFile::remove(report);
+    ResetClock();
+    // A new run folder in the start directory, as the window makes one.
+    const CliRun cli = Run({"summator", "--txt", "--xls", "--word"});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    ASSERT_EQ(cli.out.size(), 2);
+    EXPECT_EQ(QFileInfo(cli.out[0]).dir().absolutePath(), QDir(startDir.path()).absolutePath());
+    EXPECT_EQ(cli.out[1], QDir::toNativeSeparators(report));
+    EXPECT_TRUE(QFileInfo(report).size() > 0);
+    // Progress went to standard error, a line at a time, not being a terminal.
+    EXPECT_TRUE(
+        cli.err.endsWith("Данные прочитаны в файлы report.xls, summator.xls, summator.txt\n"))
+        << cli.err.toStdString();
+    ExpectSameFiles(windowFiles, cli.out[0], {"summator.xls", "summator.txt", "report.xls"});
+}
+
+TEST_F(CliProcessTest, InfoPrintsIdentificationClockAndBothMemories) {
+    GenerateOptions options;
+    options.eventPointer = 0x3000B;
+    options.sumPointer = 0x10040;
+    sim.Generate(options);
+    ResetClock();
+    const CliRun cli = Run({"info"});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    IdentData ident{};
+    const QByteArray area = sim.Bytes(3, 1538, 360);
+    std::copy(area.begin(), area.end(), ident.begin());
+    QStringList expected = KranLines(ident);
+    expected.removeAll(QString());
+    expected << "Время регистратора: 07.12.2026 09:04"
+             << "Указатель событий: 3000Bh"
+             << "Записей событий: 2"
+             << "Память событий переполнена: нет"
+             << "Указатель сумматора: 10040h"
+             << "Записей сумматора: 5"
+             << "Память сумматора переполнена: нет";
+    EXPECT_EQ(cli.out, expected);
+    EXPECT_TRUE(cli.err.isEmpty()) << cli.err.toStdString();
+}
+
+TEST_F(CliProcessTest, ClockSetWritesTheClockAndReadsItBack) {
+    ResetClock();
+    const CliRun cli = Run({"clock", "--set", "01.02.2027 10:20"});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(cli.err, "Время установлено!\n");
+    EXPECT_EQ(cli.out, QStringList{"01.02.2027 10:20"});
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> requests;
+    for (const auto& r : sim.Requests())
+        requests.emplace_back(r.command, r.address);
+    // The write, then the newest event and the clock, as the clock dialog does.
+    EXPECT_EQ(requests,
+              (std::vector<std::pair<std::uint8_t, std::uint32_t>>{{5, 0}, {4, 120}, {4, 0}}));
+    EXPECT_EQ(sim.Requests().front().frame.mid(5, 5), QByteArray::fromHex("2010010227"));
+}
+
+// The clock write both front ends share: the event is taken from the reply
+// before the clock read overwrites it.
+TEST_F(CliProcessTest, ClockWriteHandsOverTheNewestEventBeforeReadingTheClock) {
+    sim.Generate({});
+    Pordt port;
+    ASSERT_TRUE(port.SetOpen(true)) << port.LastError().toStdString();
+    bool breakRequested = false;
+    DTrans link(port, breakRequested);
+    AnsweringGateway messages;
+    RecorderRequests requests(link, messages);
+    QByteArray event;
+    QString clock;
+    const ClockWriteOutcome outcome =
+        WriteClockAndReadBack(requests, messages, {2027, 2, 1, 10, 20}, clock, [&] {
+            event = QByteArray(reinterpret_cast<const char*>(&link.RxBuffer[1]), 11);
+        });
+    EXPECT_TRUE(outcome.written);
+    EXPECT_TRUE(outcome.clockRead);
+    EXPECT_EQ(clock, "01.02.2027 10:20");
+    EXPECT_EQ(event.toHex(), sim.Bytes(4, 120, 11).toHex());
+    EXPECT_EQ(messages.texts(), QStringList{"Время установлено!"});
+}
+
+TEST_F(CliProcessTest, ExitCodesForUsageFileAndLinkFailures) {
+    EXPECT_EQ(Run({}).exitCode, 2);
+    EXPECT_EQ(Run({"events", "--baud", "5000"}).exitCode, 2);
+    EXPECT_EQ(Run({"clock", "--set", "32.01.2026 10:00"}).exitCode, 2);
+    EXPECT_EQ(Run({"summator", "--help"}).exitCode, 0);
+
+    QFile blocker(QDir(startDir.path()).filePath("taken"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const CliRun noFolder = Run({"events", "--out", blocker.fileName()});
+    EXPECT_EQ(noFolder.exitCode, 3);
+    EXPECT_TRUE(noFolder.err.startsWith("Невозможно создать папку ")) << noFolder.err.toStdString();
+
+    // A folder where the spreadsheet file should go: the readout cannot open it.
+    ASSERT_TRUE(QDir(outDir.path()).mkdir("zorvan.xls"));
+    const CliRun noFile = Run({"events", "--out", outDir.path()});
+    EXPECT_EQ(noFile.exitCode, 3);
+    EXPECT_TRUE(noFile.err.contains("Невозможно открыть файл zorvan.xls\n"))
+        << noFile.err.toStdString();
+
+    const CliRun noPort = Run({"info", "--com", "97"});
+    EXPECT_EQ(noPort.exitCode, 1);
+    EXPECT_EQ(noPort.err, "ie_BadId - Specified comport doesn't exist\n");
+
+    sim.SetFaults({.silent = true});
+    const CliRun silent = Run({"clock"});
+    EXPECT_EQ(silent.exitCode, 1);
+    EXPECT_EQ(silent.err, "Не удалось прочитать время\n");
+}
+
+TEST_F(CliProcessTest, CtrlCIsTheBreakButtonAndKeepsWhatWasRead) {
+    GenerateOptions options;
+    options.wrapped = true;
+    options.eventPointer = 0x5000B;
+    sim.Generate(options);
+    QProcess process;
+    Start(process, {"events", "--hex", "--out", outDir.path()});
+    // Identification, clock, last slot and pointer, then 500 records.
+    ASSERT_TRUE(sim.WaitForRequests(36 + 3 + 500, 30000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_TRUE(
+        QString::fromUtf8(process.readAllStandardError()).endsWith("Чтение данных прервано\n"));
+    const QStringList hex = QString::fromLatin1(Bytes(outDir.path(), "zorvan.hex")).split("\r\n");
+    EXPECT_GT(hex.size(), 500);
+    EXPECT_TRUE(hex.first().startsWith("5000B: "));
+    const QStringList log = LogLines(outDir.path());
+    EXPECT_TRUE(log.value(log.size() - 2).startsWith("Прервано чтение данных по адресу "))
+        << log.join('|').toStdString();
+}
+
+} // namespace
