@@ -5,9 +5,9 @@
 #include "app/readout_settings.h"
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
-#include "image/image_recorder.h"
+#include "image/image_tap.h"
 #include "readout/event_readout.h"
-#include "summary/summary_page.h"
+#include "summary/page_update.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
@@ -17,27 +17,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QRadioButton>
-
-namespace {
-
-// Every block a readout reads also goes into the run folder's memory image.
-// Recording is a bystander: when the image cannot be written it just stops.
-class ImageTap {
-public:
-    ImageTap(DTrans& link, int comPort) : link_(link) {
-        if (recorder_.Open(ImageRecorder::FileName, comPort))
-            link_.AddReadObserver(&recorder_);
-    }
-    ~ImageTap() { link_.RemoveReadObserver(&recorder_); }
-    ImageTap(const ImageTap&) = delete;
-    ImageTap& operator=(const ImageTap&) = delete;
-
-private:
-    DTrans& link_;
-    ImageRecorder recorder_;
-};
-
-} // namespace
 
 void TZorvan::ReadMemButtonClick() {
     ExchangeScope exchange(*this);
@@ -83,30 +62,14 @@ void TZorvan::ReadSumButtonClick() {
     writeSummaryPage(ReadoutKind::Summator);
 }
 
-// After a readout, its files closed: the run's summary page. It shows no box
-// and never touches the readout; a page that cannot be written is one line
-// of the log.
+// After a readout, its files closed: the run's summary page.
 void TZorvan::writeSummaryPage(ReadoutKind kind) {
-    summary_.NoteReadout(kind, ComPortNumber, ClockText, Ident);
     const bool byMoment = RadioMax->isChecked();
-    if (kind == ReadoutKind::Summator)
-        summary_.NoteSpectrum(sumReadout_->Spectrum(),
-                              byMoment ? RatingBasis::Moment : RatingBasis::Weight,
-                              byMoment ? MaxMoment : MaxWeight, sumReadout_->EraseTimeText());
-    summary_.SetEventTexts(Texts, byMoment);
-    QString error;
-    try {
-        if (WriteSummaryPage(summary_, QDir::currentPath(), &error))
-            return;
-    } catch (const std::exception& e) {
-        error = QString::fromLocal8Bit(e.what());
-    }
-    ReadoutLog log;
-    if (log.Open()) {
-        log.Line(QStringLiteral("Не удалось записать страницу ") + SummaryPageName +
-                 QStringLiteral(": ") + error);
-        (void)log.Close();
-    }
+    UpdateSummaryPage(summary_,
+                      {kind, ComPortNumber, ClockText, Ident, Texts, byMoment,
+                       kind == ReadoutKind::Summator ? sumReadout_.get() : nullptr,
+                       byMoment ? MaxMoment : MaxWeight},
+                      QDir::currentPath());
 }
 
 void TZorvan::RunEraseCommand(std::uint8_t command, const QString& question, const QString& status,

@@ -16,3 +16,9 @@ int RunEvents(const Invocation& in);
 
 void AddSummatorOptions(QCommandLineParser& p);
 int RunSummator(const Invocation& in);
+
+void AddReplayOptions(QCommandLineParser& p);
+int RunReplay(const Invocation& in);
+
+void AddPortsOptions(QCommandLineParser& p);
+int RunPorts(const Invocation& in);

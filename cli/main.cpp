@@ -7,12 +7,17 @@
 #include "cli/exit_codes.h"
 #include "link/tick_timer.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The summary page's charts are drawn by widgets, so the tool is a GUI
+    // application, on the offscreen platform unless another is chosen: it never
+    // shows a window and needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zorvan-cli"));
 
     // For the tool's own tests: the link's clock runs this many times faster,

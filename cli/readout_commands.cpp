@@ -6,7 +6,9 @@
 #include "cli/exit_codes.h"
 #include "cli/output_folder.h"
 #include "cli/recorder_session.h"
+#include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "summary/page_update.h"
 #include "summator/sum_readout.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
@@ -91,13 +93,22 @@ int RunEvents(const Invocation& in) {
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
     CompletionWatch messages(in.console, EventFinalMessage(setup.files));
-    EventReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
-                         setup.settings.Texts, session.Ident);
-    readout.Run(setup.files, EventFilesWithReach(setup.settings.WeightMode),
-                QDateTime::currentDateTime());
-    // The window's ShutDown: the port first, then the files.
-    session.End();
-    readout.Finish();
+    const Settings& s = setup.settings;
+    RunSummary summary;
+    {
+        const ImageTap image(session.Link, s.ComPortNumber);
+        EventReadout readout(session, session.Requests, session.BreakRequested, messages,
+                             session.Pager, s.Texts, session.Ident);
+        readout.SetObserver(&summary);
+        readout.Run(setup.files, EventFilesWithReach(s.WeightMode), QDateTime::currentDateTime());
+        // The window's ShutDown: the port first, then the files.
+        session.End();
+        readout.Finish();
+    }
+    UpdateSummaryPage(summary,
+                      {ReadoutKind::Events, s.ComPortNumber, session.Clock, session.Ident, s.Texts,
+                       EventFilesWithReach(s.WeightMode)},
+                      setup.folder);
     return OperationExitCode(messages.Completed(), in.breakSignal.Interrupted(),
                              in.console.FileErrorSeen());
 }
@@ -115,10 +126,20 @@ int RunSummator(const Invocation& in) {
     SumReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
                        session.Ident);
     const Settings& s = setup.settings;
-    readout.Run(SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight),
-                QDateTime::currentDateTime());
-    session.End();
-    readout.Finish();
+    const SumReadoutChoice choice =
+        SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight);
+    RunSummary summary;
+    readout.SetObserver(&summary);
+    {
+        const ImageTap image(session.Link, s.ComPortNumber);
+        readout.Run(choice, QDateTime::currentDateTime());
+        session.End();
+        readout.Finish();
+    }
+    UpdateSummaryPage(summary,
+                      {ReadoutKind::Summator, s.ComPortNumber, session.Clock, session.Ident,
+                       s.Texts, EventFilesWithReach(s.WeightMode), &readout, choice.fullScale},
+                      setup.folder);
 
     bool completed = messages.Completed();
     if (completed && in.options.isSet(QStringLiteral("word"))) {

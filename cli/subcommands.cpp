@@ -37,6 +37,21 @@ const std::vector<Subcommand>& Subcommands() {
                         "files, the report \"report.xls\" and the log \"zorvlog.txt\".\n") +
              ReadoutFilesHelp,
          AddSummatorOptions, RunSummator, 0},
+        {QStringLiteral("replay"),
+         QStringLiteral("Rebuilds a readout's files from a memory image, offline."),
+         QStringLiteral("Writes the files of an event or summator readout from a memory image\n"
+                        "(a run folder's \"recorder.img\") alone, without a serial port, with the\n"
+                        "settings given: the files a readout of a recorder holding that memory\n"
+                        "writes, byte for byte. What was never read into the image ends the\n"
+                        "readout there, as a silent recorder would (exit code 1).\n") +
+             ReadoutFilesHelp,
+         AddReplayOptions, RunReplay, 2},
+        {QStringLiteral("ports"),
+         QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
+         QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"
+                        "it (a link in the port folder, or the COM1-32/33-64/65-96 convention)\n"
+                        "and what the system knows of it."),
+         AddPortsOptions, RunPorts, 0},
     };
     return table;
 }

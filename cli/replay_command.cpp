@@ -1,0 +1,94 @@
+// `replay`: the files of a readout rebuilt from a memory image, without a
+// serial port and without the pauses a recorder is owed.
+
+#include "app/readout_settings.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/output_folder.h"
+#include "image/image_file.h"
+#include "image/replay.h"
+
+#include <QDir>
+
+namespace {
+
+// Only the progress of the records reaches the terminal.
+class ProgressHost : public QuietReadoutHost {
+public:
+    explicit ProgressHost(ReadoutProgress& progress) : progress_(progress) {}
+    void SetProgressMaximum(int maximum) override { progress_.Start(maximum); }
+    void SetProgress(int value) override { progress_.Record(value); }
+
+private:
+    ReadoutProgress& progress_;
+};
+
+} // namespace
+
+void AddReplayOptions(QCommandLineParser& p) {
+    p.addPositionalArgument(QStringLiteral("image"),
+                            QStringLiteral("The memory image, e.g. a run folder's recorder.img."));
+    p.addPositionalArgument(QStringLiteral("memory"), QStringLiteral("events or summator."));
+    AddRatingOptions(p);
+    AddOutputOptions(p);
+    AddQuietOption(p);
+}
+
+int RunReplay(const Invocation& in) {
+    const QString command = QStringLiteral("replay");
+    const QStringList arguments = in.options.positionalArguments();
+    if (arguments.size() != 2)
+        return UsageFailure(in.console, command,
+                            QStringLiteral("replay takes an image and events or summator"));
+    const QString& memory = arguments[1];
+    if (memory != QLatin1String("events") && memory != QLatin1String("summator"))
+        return UsageFailure(
+            in.console, command,
+            QStringLiteral("the memory is events or summator, not '%1'").arg(memory));
+    const ReplayKind kind =
+        memory == QLatin1String("events") ? ReplayKind::Events : ReplayKind::Summator;
+    Settings s;
+    QString error;
+    if (!ResolveSettings(in.options, in.console, s, error))
+        return UsageFailure(in.console, command, error);
+
+    // Read before the output folder is entered: a relative path names a file
+    // of the folder the tool was started in.
+    MemoryImage image;
+    const ImageLoad load = LoadMemoryImageFile(arguments[0], image);
+    if (!load.ok) {
+        in.console.Err(QStringLiteral("zorvan-cli: cannot load the image %1: %2")
+                           .arg(QDir::toNativeSeparators(arguments[0]), load.error));
+        return ExitCode::FileFailure;
+    }
+
+    const QString folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
+                                             QDateTime::currentDateTime(), in.console);
+    if (folder.isEmpty())
+        return ExitCode::FileFailure;
+    in.console.Out(QDir::toNativeSeparators(folder));
+
+    ReplaySettings settings;
+    settings.files = FilesFromOptions(in.options);
+    settings.withReach = EventFilesWithReach(s.WeightMode);
+    const SumReadoutChoice choice =
+        SumChoiceFor(settings.files, s.WeightMode, s.MaxMoment, s.MaxWeight);
+    settings.basis = choice.basis;
+    settings.fullScale = choice.fullScale;
+    settings.texts = s.Texts;
+
+    ProgressHost progress(in.console.Progress());
+    const ReplayResult result = ReplayReadout(image, kind, settings, folder, progress, in.console);
+    in.console.Progress().Suspend();
+    switch (result.status) {
+    case ReplayStatus::NoFolder:
+        in.console.Err(result.error);
+        return ExitCode::FileFailure;
+    case ReplayStatus::CutShort:
+        return result.fileError ? ExitCode::FileFailure : ExitCode::LinkFailure;
+    case ReplayStatus::Done:
+        break;
+    }
+    return result.fileError ? ExitCode::FileFailure : ExitCode::Success;
+}
