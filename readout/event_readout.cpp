@@ -100,13 +100,18 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
     log_.Line(endText);
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    std::optional<SinceLastWalk> sinceLast =
+        SinceLastFor(archive_.archive, archive_.sinceLast, RecordMemory::Events, EventLength);
     const bool all = steps.Records(
         range, EventLength, EventEnd,
         [wrapped](std::uint32_t address) { return PreviousEventSlot(address, wrapped); },
         [&](std::uint32_t address) {
             files_.SaveLog(reply, address, {withReach_, host_.ClockText(), texts_, ident_});
             logFileErrors();
-        });
+        },
+        sinceLast ? &*sinceLast : nullptr);
+    if (all && archive_.archive)
+        archive_.archive->WalkRead(RecordMemory::Events, start);
     if (all)
         messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));
 }

@@ -7,6 +7,7 @@
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
 #include "readout/readout_steps.h"
+#include "readout/record_archive.h"
 
 #include <QDateTime>
 
@@ -35,6 +36,9 @@ public:
     // Completes the print page and closes the files and the log; again is harmless.
     void Finish();
 
+    // Every readout adds to the archive; with sinceLast it also takes from it.
+    void SetArchive(const ArchiveUse& use) { archive_ = use; }
+
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
 
 private:
@@ -53,4 +57,5 @@ private:
     ReadoutLog log_;
     OutputChoice choice_;
     bool withReach_ = false;
+    ArchiveUse archive_;
 };

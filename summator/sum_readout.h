@@ -5,6 +5,7 @@
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
 #include "readout/readout_steps.h"
+#include "readout/record_archive.h"
 #include "summator/load_rating.h"
 #include "summator/sum_files.h"
 
@@ -45,6 +46,9 @@ public:
     [[nodiscard]] const LoadSpectrum& Spectrum() const { return spectrum_; }
     [[nodiscard]] const SumRows& Rows() const { return files_.Rows(); }
     [[nodiscard]] const QString& EraseTimeText() const { return eraseTimeText_; }
+    // Every readout adds to the archive; with sinceLast it also takes from it.
+    void SetArchive(const ArchiveUse& use) { archive_ = use; }
+
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
 
 private:
@@ -65,4 +69,5 @@ private:
     LoadSpectrum spectrum_;
     QString eraseTimeText_;
     SumReadoutChoice choice_;
+    ArchiveUse archive_;
 };
