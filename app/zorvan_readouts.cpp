@@ -4,6 +4,7 @@
 
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
+#include "archive/crane_archive.h"
 #include "readout/event_readout.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
@@ -22,6 +23,8 @@ void TZorvan::ReadMemButtonClick() {
     readoutWindow_->Begin(false);
     EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
                          Ident);
+    CraneArchive archive(Link, Port.ComNumber());
+    readout.SetArchive({&archive, SinceLastBox->isChecked()});
     CompleteFiles = [&readout] { readout.Finish(); };
     readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
                 RadioMax->isChecked(), QDateTime::currentDateTime());
@@ -45,8 +48,11 @@ void TZorvan::ReadSumButtonClick() {
     choice.fullScale = choice.basis == RatingBasis::Moment ? MaxMoment : MaxWeight;
     // The 100 % spins stay usable during the readout; a change counts from then on.
     choice.fullScaleSource = choice.basis == RatingBasis::Moment ? &MaxMoment : &MaxWeight;
+    CraneArchive archive(Link, Port.ComNumber());
+    sumReadout_->SetArchive({&archive, SinceLastBox->isChecked()});
     CompleteFiles = [this] { sumReadout_->Finish(); };
     sumReadout_->Run(choice, QDateTime::currentDateTime());
+    sumReadout_->SetArchive({});
     EraseTimeText = sumReadout_->EraseTimeText();
     LogOpen = sumReadout_->LogOpen();
     ShutDown();
