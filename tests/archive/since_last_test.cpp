@@ -146,6 +146,22 @@ TEST_F(SinceLastTest, AfterAnEraseTheMemoryIsReadWhole) {
     expectSameFiles(sums, readSums(Archive::None), counts(250, 0));
 }
 
+TEST_F(SinceLastTest, AWalkCutShortAfterAnEraseVouchesForNothingBelowTheCut) {
+    (void)readEvents(Archive::Add);
+    ASSERT_EQ(requests.SendCommand(RecorderMap::EraseCommand), LinkOk);
+    sim.AppendHistory(400, 0, 14);
+    // Broken off after 30 records: the archive holds the new history down to
+    // there and the erased one below.
+    int records = 0;
+    host.onProgress = [&](int) { breakRequested = ++records == 30; };
+    (void)readEvents(Archive::Add);
+    host.onProgress = nullptr;
+    breakRequested = false;
+    sim.AppendHistory(10, 0, 15);
+    const Outcome events = readEvents(Archive::Take);
+    expectSameFiles(events, readEvents(Archive::None), counts(411, 0));
+}
+
 TEST_F(SinceLastTest, AnotherCraneWithTheSameIdentificationIsReadWhole) {
     (void)readEvents(Archive::Add);
     (void)readSums(Archive::Add);
