@@ -136,7 +136,17 @@ void TZorvan::buildControls() {
     auto* columns = new QHBoxLayout;
     columns->setSpacing(4);
     columns->addWidget(buildSumColumn(), 0, Qt::AlignTop);
-    columns->addWidget(buildEventColumn(), 0, Qt::AlignTop);
+    // The event group is the shorter column: the box goes into the free space
+    // below it, as wide as the group. One box serves both memories.
+    auto* events = new QVBoxLayout;
+    events->setSpacing(2);
+    events->addWidget(buildEventColumn());
+    SinceLastBox = MakeCheck(central, QStringLiteral("SinceLastBox"),
+                             QStringLiteral("Только новые записи"), false);
+    SinceLastBox->setFixedWidth(ErrGroupBox->width());
+    events->addWidget(SinceLastBox);
+    events->addStretch(1);
+    columns->addLayout(events);
     columns->addWidget(buildRightColumn(), 0, Qt::AlignTop);
     page->addLayout(columns, 1);
 

@@ -6,6 +6,7 @@
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
 #include "image/image_tap.h"
+#include "archive/crane_archive.h"
 #include "readout/event_readout.h"
 #include "summary/page_update.h"
 #include "summator/word_report.h"
@@ -28,6 +29,8 @@ void TZorvan::ReadMemButtonClick() {
     EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
                          Ident);
     readout.SetObserver(&summary_);
+    CraneArchive archive(Link, Port.ComNumber());
+    readout.SetArchive({&archive, SinceLastBox->isChecked()});
     CompleteFiles = [&readout] { readout.Finish(); };
     readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
                 EventFilesWithReach(!RadioMax->isChecked()), QDateTime::currentDateTime());
@@ -53,8 +56,11 @@ void TZorvan::ReadSumButtonClick() {
                      !RadioMax->isChecked(), MaxMoment, MaxWeight);
     // The 100 % spins stay usable during the readout; a change counts from then on.
     choice.fullScaleSource = choice.basis == RatingBasis::Moment ? &MaxMoment : &MaxWeight;
+    CraneArchive archive(Link, Port.ComNumber());
+    sumReadout_->SetArchive({&archive, SinceLastBox->isChecked()});
     CompleteFiles = [this] { sumReadout_->Finish(); };
     sumReadout_->Run(choice, QDateTime::currentDateTime());
+    sumReadout_->SetArchive({});
     EraseTimeText = sumReadout_->EraseTimeText();
     LogOpen = sumReadout_->LogOpen();
     ShutDown();

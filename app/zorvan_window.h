@@ -153,6 +153,9 @@ public:
     QSpinBox* SexSpin = nullptr;
     QLabel* Label2 = nullptr;
     QCheckBox* AutoBox = nullptr;
+    // Readouts take what the archive of the recorder already holds; unticked
+    // at every start and never saved.
+    QCheckBox* SinceLastBox = nullptr;
 
     QStatusBar* StatusBar = nullptr;
     std::array<QLabel*, 3> StatusPanel{};

@@ -103,6 +103,8 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
     observed_.Wrapped(wrapped);
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    std::optional<SinceLastWalk> sinceLast =
+        SinceLastFor(archive_.archive, archive_.sinceLast, RecordMemory::Events, EventLength);
     const bool all = steps.Records(
         range, EventLength, EventEnd,
         [wrapped](std::uint32_t address) { return PreviousEventSlot(address, wrapped); },
@@ -110,7 +112,10 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
             files_.SaveLog(reply, address, {withReach_, host_.ClockText(), texts_, ident_});
             logFileErrors();
             observed_.Record(address, reply.subspan(1, EventLength));
-        });
+        },
+        sinceLast ? &*sinceLast : nullptr);
+    if (all && archive_.archive)
+        archive_.archive->WalkRead(RecordMemory::Events, start);
     if (all) {
         observed_.Completed();
         messages_.inform(MessageIcon::Information, EventFinalMessage(choice_));

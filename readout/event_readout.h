@@ -8,6 +8,7 @@
 #include "readout/readout_log.h"
 #include "readout/readout_observer.h"
 #include "readout/readout_steps.h"
+#include "readout/record_archive.h"
 
 #include <QDateTime>
 
@@ -36,6 +37,9 @@ public:
     // Completes the print page and closes the files and the log; again is harmless.
     void Finish();
 
+    // Every readout adds to the archive; with sinceLast it also takes from it.
+    void SetArchive(const ArchiveUse& use) { archive_ = use; }
+
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
     // Told of the records taken and, after Finish, of the outcome.
     void SetObserver(ReadoutObserver* observer) { observed_.SetObserver(observer); }
@@ -57,4 +61,5 @@ private:
     OutputChoice choice_;
     bool withReach_ = false;
     ObservedReadout observed_{ReadoutKind::Events};
+    ArchiveUse archive_;
 };

@@ -84,7 +84,17 @@ bool ReadoutSteps::Pointer(bool eventPointer, std::uint32_t& pointer) {
 }
 
 bool ReadoutSteps::Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
-                           const SlotStep& previous, const RecordTaker& record) {
+                           const SlotStep& previous, const RecordTaker& record,
+                           SinceLastWalk* sinceLast) {
+    const bool all = records(range, length, areaEnd, previous, record, sinceLast);
+    if (sinceLast)
+        log_.Line(sinceLast->LogLine());
+    return all;
+}
+
+bool ReadoutSteps::records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
+                           const SlotStep& previous, const RecordTaker& record,
+                           SinceLastWalk* sinceLast) {
     host_.SetReadoutColour();
     host_.SetProgressMaximum(static_cast<int>(range.progress));
     RecordReader reader(link_, breakRequested_, log_, messages_);
@@ -94,8 +104,13 @@ bool ReadoutSteps::Records(const ReadRange& range, std::uint16_t length, std::ui
     std::uint32_t progress = 0;
     std::uint32_t address = range.start;
     do {
-        if (reader.Read(address, length) != RecordRead::Read)
-            return false;
+        // An archived record lands where a read would put it: one way on from here.
+        if (!sinceLast || !sinceLast->TakeArchived(address, link_.RxBuffer.data() + 1)) {
+            if (reader.Read(address, length) != RecordRead::Read)
+                return false;
+            if (sinceLast)
+                sinceLast->LineRecord(address, link_.RxBuffer.data() + 1);
+        }
         if (address == range.start)
             host_.ShowNewestRecord();
         host_.SetStatusPanel(0, QStringLiteral(" Чтение записи от ") + RDate(reply) +

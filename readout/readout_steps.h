@@ -4,6 +4,7 @@
 #include "link/recorder_requests.h"
 #include "readout/readout_host.h"
 #include "readout/readout_log.h"
+#include "readout/record_archive.h"
 
 #include <QString>
 
@@ -48,8 +49,11 @@ public:
     // attempts): logged and told already.
     using SlotStep = std::function<std::uint32_t(std::uint32_t)>;
     using RecordTaker = std::function<void(std::uint32_t)>;
+    // With sinceLast, a record it can take from the archive is not read, and
+    // its counts end the walk in the log.
     bool Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
-                 const SlotStep& previous, const RecordTaker& record);
+                 const SlotStep& previous, const RecordTaker& record,
+                 SinceLastWalk* sinceLast = nullptr);
 
     // Runs the steps; an unexpected error is logged, cut to limit characters,
     // and ends the readout like any failure.
@@ -64,6 +68,9 @@ public:
     }
 
 private:
+    bool records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
+                 const SlotStep& previous, const RecordTaker& record, SinceLastWalk* sinceLast);
+
     ReadoutHost& host_;
     RecorderRequests& requests_;
     DTrans& link_;

@@ -321,6 +321,24 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
 
     if (options.identification) {
         memory.Set(RecorderMemory::IdentSelector, RecorderMemory::IdentAddress,
-                   MakeIdentification(options.seed));
+                   MakeIdentification(options.identSeed.value_or(options.seed)));
+    }
+}
+
+void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
+                   const QDateTime& from) {
+    Random rnd(seed ^ 0xA5A5A5A5u);
+    const QDateTime start(from.date(), QTime(from.time().hour(), from.time().minute()), Qt::UTC);
+    QDateTime t = start;
+    EventMaker eventMaker(rnd);
+    for (int i = 0; i < events; ++i) {
+        memory.AppendEvent(eventMaker.Make(t, false));
+        t = t.addSecs(60LL * rnd.Range(1, 120));
+    }
+    t = start;
+    SumMaker sumMaker(rnd);
+    for (int i = 0; i < sums; ++i) {
+        memory.AppendSum(sumMaker.Make(t));
+        t = t.addSecs(60LL * rnd.Range(5, 600));
     }
 }

@@ -17,6 +17,13 @@ class RecorderMemory;
 void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
                      const QDateTime& newest);
 
+// The recorder's history going on: events and summator records after the
+// newest ones, written as the recorder writes them (the pointers moving on,
+// wrapping, blanking each new page), the first at `from`, later ones minutes
+// apart. The same seed gives the same records.
+void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
+                   const QDateTime& from);
+
 // cp1251 bytes of a text (Latin, Cyrillic and a few signs; others as '?').
 QByteArray EncodeCp1251(const QString& text);
 

@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
     if (options.generate) {
         sim.Generate(options.generateOptions);
     }
+    if (options.appendEvents > 0 || options.appendSums > 0) {
+        sim.AppendHistory(options.appendEvents, options.appendSums, options.generateOptions.seed);
+    }
     sim.SetFaults(options.faults);
     if (options.failAddress) {
         sim.FailNextRequests(*options.failAddress, options.failCount);

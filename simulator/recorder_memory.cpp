@@ -165,6 +165,15 @@ void RecorderMemory::WriteClockBytes(const QByteArray& five) {
 
 void RecorderMemory::blank(std::uint32_t from, std::uint32_t to) {
     std::fill(main_.begin() + from, main_.begin() + to, '\xFF');
+    written(from, to);
+}
+
+void RecorderMemory::written(std::uint32_t from, std::uint32_t to) {
+    if (!partial_) {
+        return;
+    }
+    std::fill(known_[MainSelector].begin() + from, known_[MainSelector].begin() + to, '\1');
+    known_[PointerSelector].fill(1);
 }
 
 void RecorderMemory::Erase() {
@@ -210,6 +219,8 @@ bool RecorderMemory::AppendEvent(const QByteArray& record) {
     }
     main_.replace(p, EventSize, record);
     main_.replace(CurrentEventAddress, EventSize, record);
+    written(p, p + EventSize);
+    written(CurrentEventAddress, CurrentEventAddress + EventSize);
     SetEventPointer(p);
     return true;
 }
@@ -231,6 +242,8 @@ bool RecorderMemory::AppendSum(const QByteArray& record) {
     }
     main_.replace(p, SumSize, record);
     main_.replace(CurrentSumAddress, SumSize, record);
+    written(p, p + SumSize);
+    written(CurrentSumAddress, CurrentSumAddress + SumSize);
     SetSumPointer(p);
     return true;
 }

@@ -66,7 +66,8 @@ public:
 
     // A new record after the newest one (or at the pointer while its slot is
     // blank); a pointer entering a new page blanks that page first. False for
-    // a record of the wrong size.
+    // a record of the wrong size. In a memory loaded from an image, what the
+    // record changes is answered from then on.
     bool AppendEvent(const QByteArray& record);
     bool AppendSum(const QByteArray& record);
 
@@ -107,6 +108,8 @@ private:
     [[nodiscard]] std::uint32_t pointer(int offset) const;
     void setPointer(int offset, std::uint32_t address);
     void blank(std::uint32_t from, std::uint32_t to);
+    // Marks bytes of the main memory and the pointer block as answered.
+    void written(std::uint32_t from, std::uint32_t to);
 
     QByteArray ident_;
     QByteArray main_;

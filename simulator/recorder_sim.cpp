@@ -119,6 +119,11 @@ bool RecorderSimulator::AppendSum(const QByteArray& record) {
     return memory_->AppendSum(record);
 }
 
+void RecorderSimulator::AppendHistory(int events, int sums, std::uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    ::AppendHistory(*memory_, events, sums, seed, memory_->Clock());
+}
+
 bool RecorderSimulator::LoadImage(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

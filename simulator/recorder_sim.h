@@ -36,6 +36,9 @@ struct GenerateOptions {
     QDateTime newest;
     // Also write a plausible identification area.
     bool identification = true;
+    // The identification of another seed's recorder: another crane that
+    // identifies as that one.
+    std::optional<std::uint32_t> identSeed;
 };
 
 // A parameter recorder on a pseudo-terminal. Start() opens a pty pair and
@@ -87,6 +90,9 @@ public:
     // record following. Wrong sizes (11 and 16 bytes) are refused.
     bool AppendEvent(const QByteArray& record);
     bool AppendSum(const QByteArray& record);
+    // The history going on by events and sums new records of the simulator's
+    // own making (see AppendHistory), the first at the recorder clock.
+    void AppendHistory(int events, int sums, std::uint32_t seed);
     // Memory and clock as a recorder memory image (the program's
     // "recorder.img" format). Loaded, the simulator answers as the imaged
     // recorder did: the clock frozen at the value read, bytes never read

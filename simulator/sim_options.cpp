@@ -72,6 +72,15 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         QStringLiteral("Address of the newest summator record (hex)."), QStringLiteral("HEX"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Generator seed."),
                                   QStringLiteral("N"));
+    const QCommandLineOption identSeed(
+        QStringLiteral("ident-seed"),
+        QStringLiteral("Identification of the recorder of another seed."), QStringLiteral("N"));
+    const QCommandLineOption appendEvents(
+        QStringLiteral("append-events"),
+        QStringLiteral("Add N new event records to the memory served."), QStringLiteral("N"));
+    const QCommandLineOption appendSums(
+        QStringLiteral("append-sums"),
+        QStringLiteral("Add N new summator records to the memory served."), QStringLiteral("N"));
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply."));
     const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"),
                                          QStringLiteral("Reply with a wrong last byte."));
@@ -101,10 +110,11 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                                          QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Print each request on stderr."));
-    p.addOptions({help,        com,           image,        saveImage,  generate, events,
-                  sums,        wrapped,       eventPointer, sumPointer, seed,     silent,
-                  badChecksum, cutAfter,      extraBytes,   byteDelay,  baud,     failAddress,
-                  failCount,   eraseAckDelay, vanishAfter,  log});
+    p.addOptions({help,        com,    image,       saveImage,    generate,
+                  events,      sums,   wrapped,     eventPointer, sumPointer,
+                  seed,        silent, badChecksum, cutAfter,     extraBytes,
+                  byteDelay,   baud,   failAddress, failCount,    eraseAckDelay,
+                  vanishAfter, log,    identSeed,   appendEvents, appendSums});
     if (!p.parse(args)) {
         *error = p.errorText();
         return false;
@@ -132,6 +142,8 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         {baud, 1, &o.faults.baud},
         {failCount, 0, &o.failCount},
         {vanishAfter, 0, &o.faults.vanishAfter},
+        {appendEvents, 0, &o.appendEvents},
+        {appendSums, 0, &o.appendSums},
     };
     for (const auto& n : numbers) {
         if (p.isSet(n.option) && !toInt(p.value(n.option), n.min, n.target)) {
@@ -163,6 +175,14 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         o.generateOptions.seed = p.value(seed).toUInt(&ok);
         if (!ok) {
             *error = QStringLiteral("Bad value for --seed: ") + p.value(seed);
+            return false;
+        }
+    }
+    if (p.isSet(identSeed)) {
+        bool ok = false;
+        o.generateOptions.identSeed = p.value(identSeed).toUInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("Bad value for --ident-seed: ") + p.value(identSeed);
             return false;
         }
     }

@@ -16,6 +16,10 @@ struct SimOptions {
     QString saveImage;     // --save-image FILE
     bool generate = false; // --generate, or no image given
     GenerateOptions generateOptions;
+    // New records after the loaded or generated ones (--append-events N,
+    // --append-sums M), the simulator's own, made from --seed.
+    int appendEvents = 0;
+    int appendSums = 0;
     RecorderSimulator::Faults faults;
     std::optional<std::uint32_t> failAddress;
     int failCount = 1;

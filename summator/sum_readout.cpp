@@ -116,6 +116,8 @@ void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrap
                                 QStringLiteral("h"));
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
+    std::optional<SinceLastWalk> sinceLast =
+        SinceLastFor(archive_.archive, archive_.sinceLast, RecordMemory::Summator, SumLength);
     const bool all = steps.Records(
         range, SumLength, SumEnd,
         [wrapped](std::uint32_t address) { return PreviousSumSlot(address, wrapped); },
@@ -125,7 +127,10 @@ void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrap
                            {choice_.basis == RatingBasis::Moment, host_.ClockText(), ident_});
             logFileErrors();
             observed_.Record(address, reply.subspan(1, SumLength));
-        });
+        },
+        sinceLast ? &*sinceLast : nullptr);
+    if (all && archive_.archive)
+        archive_.archive->WalkRead(RecordMemory::Summator, start);
     if (!all)
         return;
     observed_.Completed();

@@ -6,6 +6,7 @@
 #include "readout/readout_log.h"
 #include "readout/readout_observer.h"
 #include "readout/readout_steps.h"
+#include "readout/record_archive.h"
 #include "summator/load_rating.h"
 #include "summator/sum_files.h"
 
@@ -46,6 +47,9 @@ public:
     [[nodiscard]] const LoadSpectrum& Spectrum() const { return spectrum_; }
     [[nodiscard]] const SumRows& Rows() const { return files_.Rows(); }
     [[nodiscard]] const QString& EraseTimeText() const { return eraseTimeText_; }
+    // Every readout adds to the archive; with sinceLast it also takes from it.
+    void SetArchive(const ArchiveUse& use) { archive_ = use; }
+
     [[nodiscard]] bool LogOpen() const { return log_.IsOpen(); }
     // Told of the records taken and, after Finish, of the outcome.
     void SetObserver(ReadoutObserver* observer) { observed_.SetObserver(observer); }
@@ -69,4 +73,5 @@ private:
     QString eraseTimeText_;
     SumReadoutChoice choice_;
     ObservedReadout observed_{ReadoutKind::Summator};
+    ArchiveUse archive_;
 };

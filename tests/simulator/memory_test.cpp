@@ -279,3 +279,22 @@ TEST(RecorderMemoryImage, ServesOnlyWhatTheImageHoldsWithTheClockStanding) {
     EXPECT_EQ(served.Clock(), QDateTime(QDate(2026, 12, 7), QTime(12, 31)));
     EXPECT_EQ(served.ToImage(), ImageFormat::Serialize(read));
 }
+
+TEST(RecorderMemoryImage, RecordsAppendedToALoadedImageAreServed) {
+    MemoryImage read;
+    const QByteArray pointers = FromHex("00 03 00 0B 00 01 00 00");
+    read.Record(M::PointerSelector, 0, reinterpret_cast<const std::uint8_t*>(pointers.constData()),
+                8, {});
+    read.Record(M::MainSelector, 0x3000B,
+                reinterpret_cast<const std::uint8_t*>(QByteArray(11, 'e').constData()), 11, {});
+    M served;
+    ASSERT_TRUE(served.FromImage(ImageFormat::Serialize(read)));
+    ASSERT_TRUE(served.AppendEvent(QByteArray(11, 'n')));
+    EXPECT_EQ(served.EventPointer(), 0x30016u);
+    EXPECT_TRUE(served.Answers(M::MainSelector, 0x30016, 11));
+    EXPECT_TRUE(served.Answers(M::MainSelector, M::CurrentEventAddress, 11));
+    EXPECT_TRUE(served.Answers(M::PointerSelector, 0, 8));
+    // What the imaged recorder never gave stays unanswered.
+    EXPECT_TRUE(served.Answers(M::MainSelector, 0x3000B, 11));
+    EXPECT_FALSE(served.Answers(M::MainSelector, 0x30000, 11));
+}
