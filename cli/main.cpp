@@ -11,7 +11,20 @@
 
 #include <cstdio>
 
+namespace {
+
+// Standard error carries the tool's own texts, which scripts may read: the
+// chatter of Qt's platform layer (e.g. about the session's runtime folder)
+// is left out; only its critical and fatal messages come through.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    qInstallMessageHandler(QtMessages);
     // The summary page's charts are drawn by widgets, so the tool is a GUI
     // application, on the offscreen platform unless another is chosen: it never
     // shows a window and needs no display.

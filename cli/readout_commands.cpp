@@ -1,6 +1,7 @@
 // `events` and `summator`: the memory readouts of the window, into files.
 
 #include "app/readout_settings.h"
+#include "archive/crane_archive.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -66,6 +67,10 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
     return true;
 }
 
+bool SinceLast(const QCommandLineParser& p) {
+    return p.isSet(QStringLiteral("since-last"));
+}
+
 } // namespace
 
 void AddEventsOptions(QCommandLineParser& p) {
@@ -73,6 +78,10 @@ void AddEventsOptions(QCommandLineParser& p) {
     AddRatingOptions(p);
     AddOutputOptions(p);
     AddQuietOption(p);
+    p.addOption({QStringLiteral("since-last"),
+                 QStringLiteral("Read from the line only what is new since the last readout of "
+                                "this recorder and take the rest from the archive; the files are "
+                                "those of a full readout.")});
 }
 
 void AddSummatorOptions(QCommandLineParser& p) {
@@ -100,6 +109,8 @@ int RunEvents(const Invocation& in) {
         EventReadout readout(session, session.Requests, session.BreakRequested, messages,
                              session.Pager, s.Texts, session.Ident);
         readout.SetObserver(&summary);
+        CraneArchive archive(session.Link, s.ComPortNumber);
+        readout.SetArchive({&archive, SinceLast(in.options)});
         readout.Run(setup.files, EventFilesWithReach(s.WeightMode), QDateTime::currentDateTime());
         // The window's ShutDown: the port first, then the files.
         session.End();
@@ -132,7 +143,10 @@ int RunSummator(const Invocation& in) {
     readout.SetObserver(&summary);
     {
         const ImageTap image(session.Link, s.ComPortNumber);
+        CraneArchive archive(session.Link, s.ComPortNumber);
+        readout.SetArchive({&archive, SinceLast(in.options)});
         readout.Run(choice, QDateTime::currentDateTime());
+        readout.SetArchive({});
         session.End();
         readout.Finish();
     }

@@ -118,6 +118,44 @@ TEST_F(CliProcessTest, EventsWritesTheWindowsFilesByteForByte) {
     ExpectSameFiles(w.RunFolder(), outDir.path(), {"zorvan.xls", "zorvan.txt", "zorvan.hex"});
 }
 
+// A readout leaves its memory image and summary page; the image replays into
+// the same files offline, and a readout of only what is new since then, with
+// the rest from the archive, writes them too.
+TEST_F(CliProcessTest, ImageReplayAndSinceLastGiveTheSameFiles) {
+    GenerateOptions options;
+    options.eventPointer = 0x31007; // 374 records on the first page
+    options.seed = 12;
+    sim.Generate(options);
+    const QStringList files{"zorvan.xls", "zorvan.txt"};
+
+    ResetClock();
+    const CliRun read = Run({"events", "--xls", "--txt", "--out", outDir.path(), "-q"});
+    ASSERT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_TRUE(QFileInfo(QDir(outDir.path()).filePath("index.html")).size() > 0);
+
+    QTemporaryDir replayDir;
+    const CliRun replay = Run({"replay", QDir(outDir.path()).filePath("recorder.img"), "events",
+                               "--xls", "--txt", "--out", replayDir.path(), "-q"});
+    EXPECT_EQ(replay.exitCode, 0) << replay.err.toStdString();
+    for (const QString& name : files)
+        EXPECT_TRUE(Bytes(replayDir.path(), name) == Bytes(outDir.path(), name))
+            << name.toStdString();
+
+    QTemporaryDir sinceDir;
+    ResetClock();
+    const CliRun since =
+        Run({"events", "--since-last", "--xls", "--txt", "--out", sinceDir.path(), "-q"});
+    EXPECT_EQ(since.exitCode, 0) << since.err.toStdString();
+    for (const QString& name : files)
+        EXPECT_TRUE(Bytes(sinceDir.path(), name) == Bytes(outDir.path(), name))
+            << name.toStdString();
+    const QStringList log = LogLines(sinceDir.path());
+    ASSERT_GE(log.size(), 2);
+    EXPECT_TRUE(log[log.size() - 2].contains("из архива")) << log.join('|').toStdString();
+
+    EXPECT_EQ(Run({"replay", QDir(outDir.path()).filePath("zorvan.xls"), "events"}).exitCode, 3);
+}
+
 TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordReport) {
     GenerateOptions options;
     options.wrapped = true;
