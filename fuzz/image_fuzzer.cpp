@@ -21,15 +21,28 @@ QByteArray Contents(const RecorderMemory& memory) {
     return memory.ToImage().chopped(5);
 }
 
+// What a refused image must leave as it was. Areas are compared by their
+// bytes where small, the megabyte of main memory by its being the very same
+// (unshared only once written to).
+bool Unchanged(RecorderMemory& memory, RecorderMemory& blank) {
+    return memory.Main().isSharedWith(blank.Main()) &&
+           memory.Get(RecorderMemory::IdentSelector, RecorderMemory::IdentAddress,
+                      RecorderMemory::IdentSize) == QByteArray(RecorderMemory::IdentSize, '\xFF') &&
+           memory.EventPointer() == blank.EventPointer() &&
+           memory.SumPointer() == blank.SumPointer() &&
+           memory.Get(RecorderMemory::EraseTimeSelector, RecorderMemory::EraseTimeAddress, 5) ==
+               blank.Get(RecorderMemory::EraseTimeSelector, RecorderMemory::EraseTimeAddress, 5);
+}
+
 void TryImage(const QByteArray& image) {
-    static const QByteArray blank = Contents(RecorderMemory());
-    RecorderMemory memory;
+    static RecorderMemory blank;
+    RecorderMemory memory = blank; // shares the blank areas until written
     if (!memory.FromImage(image)) {
-        if (Contents(memory) != blank)
+        if (!Unchanged(memory, blank))
             std::abort();
         return;
     }
-    RecorderMemory again;
+    RecorderMemory again = blank;
     if (!again.FromImage(memory.ToImage()) || Contents(again) != Contents(memory))
         std::abort();
     for (std::uint8_t selector = 0; selector < 9; ++selector)
