@@ -28,6 +28,15 @@ bool SimProcess::Start(int comNumber, const QStringList& options) {
     return true;
 }
 
+QString SimProcess::Control(const QString& line) {
+    process_.write(line.toLocal8Bit() + '\n');
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(10000))
+            return {};
+    }
+    return QString::fromLocal8Bit(process_.readLine()).trimmed();
+}
+
 void SimProcess::Stop() {
     if (process_.state() == QProcess::NotRunning)
         return;

@@ -15,6 +15,9 @@ public:
     // sets ZORVAN_PORTS for this process so that Pordt finds COM n.
     bool Start(int comNumber, const QStringList& options);
     void Stop();
+    // One line to the simulator's control channel (started with --control)
+    // and its answer line; empty when none came.
+    QString Control(const QString& line);
 
     [[nodiscard]] QString Error() const { return error_; }
 

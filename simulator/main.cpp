@@ -2,6 +2,7 @@
 // benchmark and demonstrations without the hardware.
 
 #include "simulator/recorder_sim.h"
+#include "simulator/sim_control.h"
 #include "simulator/sim_options.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iostream>
+#include <mutex>
 #include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +54,57 @@ void unbindCom(const QString& link, const QString& device) {
     if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == device) {
         QFile::remove(link);
     }
+}
+
+// The line being served and its COM link: a reopen moves both.
+struct Binding {
+    std::mutex mutex;
+    int com = -1;
+    QString device;
+    QString link;
+    bool closing = false;
+};
+
+void answer(const QString& text) {
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+QString reopen(RecorderSimulator& sim, Binding& binding) {
+    sim.Stop();
+    if (!sim.Start()) {
+        return QStringLiteral("ERROR cannot open a pseudo-terminal");
+    }
+    binding.device = sim.DevicePath();
+    if (binding.com > 0 && !bindCom(binding.com, binding.device, &binding.link)) {
+        return QStringLiteral("ERROR cannot bind COM") + QString::number(binding.com);
+    }
+    return QStringLiteral("READY ") + binding.device;
+}
+
+// Runs on a thread of its own; the simulator ends when standard input does,
+// as nobody is left to control it.
+void serveControl(RecorderSimulator& sim, Binding& binding) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        ControlCommand command;
+        QString error;
+        const bool parsed =
+            ParseControlLine(QString::fromLocal8Bit(line.c_str()), &command, &error);
+        std::lock_guard lock(binding.mutex);
+        if (binding.closing) {
+            return;
+        }
+        if (!parsed) {
+            answer(QStringLiteral("ERROR ") + error);
+        } else if (command.reopen) {
+            answer(reopen(sim, binding));
+        } else {
+            sim.SetFaults(command.faults);
+            answer(QStringLiteral("OK"));
+        }
+    }
+    ::kill(::getpid(), SIGTERM);
 }
 
 } // namespace
@@ -100,19 +157,25 @@ int main(int argc, char** argv) {
         printError(QStringLiteral("cannot open a pseudo-terminal"));
         return 1;
     }
-    const QString device = sim.DevicePath();
-    QString link;
-    if (options.com > 0 && !bindCom(options.com, device, &link)) {
+    // Static: the control thread may still wait on it while the program ends.
+    static Binding binding;
+    binding.com = options.com;
+    binding.device = sim.DevicePath();
+    if (options.com > 0 && !bindCom(options.com, binding.device, &binding.link)) {
         return 1;
     }
-    std::printf("READY %s\n", qPrintable(device));
-    std::fflush(stdout);
+    answer(QStringLiteral("READY ") + binding.device);
+    if (options.control) {
+        std::thread(serveControl, std::ref(sim), std::ref(binding)).detach();
+    }
 
     int received = 0;
     sigwait(&stopSignals, &received);
 
+    std::lock_guard lock(binding.mutex);
+    binding.closing = true;
     sim.Stop();
-    unbindCom(link, device);
+    unbindCom(binding.link, binding.device);
     int rc = 0;
     if (!options.saveImage.isEmpty() && !sim.SaveImage(options.saveImage)) {
         printError(QStringLiteral("cannot save the image ") + options.saveImage);

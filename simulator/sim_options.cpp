@@ -110,11 +110,16 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                                          QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Print each request on stderr."));
-    p.addOptions({help,        com,    image,       saveImage,    generate,
-                  events,      sums,   wrapped,     eventPointer, sumPointer,
-                  seed,        silent, badChecksum, cutAfter,     extraBytes,
-                  byteDelay,   baud,   failAddress, failCount,    eraseAckDelay,
-                  vanishAfter, log,    identSeed,   appendEvents, appendSums});
+    const QCommandLineOption control(
+        QStringLiteral("control"),
+        QStringLiteral("Read fault changes from stdin while serving: a line of fault options\n"
+                       "replaces the faults (an empty line clears them), \"reopen\" serves a\n"
+                       "new line. Answers \"OK\", \"READY <device>\" or \"ERROR <reason>\"."));
+    p.addOptions({help,        com,           image,        saveImage,  generate,  events,
+                  sums,        wrapped,       eventPointer, sumPointer, seed,      silent,
+                  badChecksum, cutAfter,      extraBytes,   byteDelay,  baud,      failAddress,
+                  failCount,   eraseAckDelay, vanishAfter,  log,        identSeed, appendEvents,
+                  appendSums,  control});
     if (!p.parse(args)) {
         *error = p.errorText();
         return false;
@@ -203,6 +208,7 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     o.image = p.value(image);
     o.saveImage = p.value(saveImage);
     o.log = p.isSet(log);
+    o.control = p.isSet(control);
     // Without an image there is nothing to serve but a generated history.
     o.generate = p.isSet(generate) || o.image.isEmpty();
     *options = o;

@@ -193,11 +193,17 @@ QByteArray RtfDocument::Serialize() const {
     const RtfToken* prev = nullptr;
     for (const RtfToken& t : tokens_) {
         // A control word without its delimiting blank would swallow a letter,
-        // digit or blank that an edit put right after it.
+        // digit or blank that an edit put right after it. After a parameter
+        // only digits and a blank would be taken in, and a '-' only before a
+        // digit: text read that way stays as read.
         if (prev && prev->kind == RtfToken::Kind::Word && !prev->raw.endsWith(' ') &&
             t.kind != RtfToken::Kind::Binary && !t.raw.isEmpty()) {
             const char c = t.raw[0];
-            if (IsLetter(c) || IsDigit(c) || c == '-' || c == ' ')
+            const bool joins = prev->hasParam
+                                   ? IsDigit(c) || c == ' '
+                                   : IsLetter(c) || IsDigit(c) || c == ' ' ||
+                                         (c == '-' && (t.raw.size() < 2 || IsDigit(t.raw[1])));
+            if (joins)
                 out += ' ';
         }
         out += t.raw;

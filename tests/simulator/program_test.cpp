@@ -215,3 +215,53 @@ TEST(RecorderSimProgram, BadOptionsAndMissingImageFail) {
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("not a recorder memory image"));
 }
+
+namespace {
+
+// One line to the control channel and its answer.
+QString control(QProcess& process, const QByteArray& line) {
+    process.write(line + '\n');
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(5000)) {
+            return {};
+        }
+    }
+    return QString::fromLocal8Bit(process.readLine()).trimmed();
+}
+
+} // namespace
+
+TEST(RecorderSimProgram, ControlChannelSwitchesFaultsAndReopensTheLine) {
+    QTemporaryDir ports;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), ports.path());
+    QProcess process;
+    const QString device = startProgram(process, {"--control", "--com", "6"}, env);
+    ASSERT_FALSE(device.isEmpty());
+    const QString link = ports.filePath(QStringLiteral("com6"));
+    {
+        PtyClient client(link);
+        EXPECT_EQ(control(process, "--silent"), QStringLiteral("OK"));
+        EXPECT_TRUE(client.Exchange(ReadRequest(0, 8, 6), 11, 300).isEmpty());
+        EXPECT_EQ(control(process, "--cut-after 3 --extra-bytes 0"), QStringLiteral("OK"));
+        EXPECT_EQ(client.Exchange(ReadRequest(0, 8, 6), 11, 500).size(), 3);
+        EXPECT_EQ(control(process, ""), QStringLiteral("OK"));
+        EXPECT_EQ(client.Exchange(ReadRequest(0, 8, 6), 11, 1000).size(), 11);
+        EXPECT_TRUE(control(process, "--image x.img").startsWith(QStringLiteral("ERROR ")));
+        EXPECT_TRUE(control(process, "--cut-after many").startsWith(QStringLiteral("ERROR ")));
+
+        // The old line dies; the COM link leads to the new one, which serves.
+        const QString ready = control(process, "reopen");
+        ASSERT_TRUE(ready.startsWith(QStringLiteral("READY "))) << ready.toStdString();
+        EXPECT_NE(ready.mid(6), device);
+        EXPECT_TRUE(client.LineDead(1000));
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), ready.mid(6));
+    }
+    PtyClient again(link);
+    EXPECT_EQ(again.Exchange(ReadRequest(0, 8, 6), 11, 1000).size(), 11);
+
+    process.closeWriteChannel(); // no controller left: the simulator ends
+    EXPECT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}

@@ -50,6 +50,11 @@ TEST(RtfParse, WritesBackWhatItReadByteForByte) {
     const QByteArray binary("{\\rtf1 {\\pict\\bin4 }{\\}}after}\r\n");
     EXPECT_EQ(Parsed(binary).Serialize(), binary);
     EXPECT_EQ(Parsed(binary).PlainText(), QStringLiteral("after"));
+
+    // Letters right after a parameter, and a '-' before no digit, end the
+    // word without a blank.
+    const QByteArray tight("{\\rtf1 \\brd1wr0\\f2-x\\b-y}");
+    EXPECT_EQ(Parsed(tight).Serialize(), tight);
 }
 
 TEST(RtfText, VisibleTextLeavesOutTablesOfFontsAndMarks) {
