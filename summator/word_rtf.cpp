@@ -191,7 +191,16 @@ bool RtfDocument::Parse(const QByteArray& bytes, QString* error) {
 QByteArray RtfDocument::Serialize() const {
     QByteArray out;
     const RtfToken* prev = nullptr;
-    for (const RtfToken& t : tokens_) {
+    // The byte that follows the first one of token k in the output.
+    const auto secondByte = [this](std::size_t k) -> char {
+        const QByteArray& raw = tokens_[k].raw;
+        if (raw.size() >= 2)
+            return raw[1];
+        return k + 1 < tokens_.size() && !tokens_[k + 1].raw.isEmpty() ? tokens_[k + 1].raw[0]
+                                                                       : '\0';
+    };
+    for (std::size_t k = 0; k < tokens_.size(); ++k) {
+        const RtfToken& t = tokens_[k];
         // A control word without its delimiting blank would swallow a letter,
         // digit or blank that an edit put right after it. After a parameter
         // only digits and a blank would be taken in, and a '-' only before a
@@ -199,10 +208,9 @@ QByteArray RtfDocument::Serialize() const {
         if (prev && prev->kind == RtfToken::Kind::Word && !prev->raw.endsWith(' ') &&
             t.kind != RtfToken::Kind::Binary && !t.raw.isEmpty()) {
             const char c = t.raw[0];
-            const bool joins = prev->hasParam
-                                   ? IsDigit(c) || c == ' '
-                                   : IsLetter(c) || IsDigit(c) || c == ' ' ||
-                                         (c == '-' && (t.raw.size() < 2 || IsDigit(t.raw[1])));
+            const bool joins = prev->hasParam ? IsDigit(c) || c == ' '
+                                              : IsLetter(c) || IsDigit(c) || c == ' ' ||
+                                                    (c == '-' && IsDigit(secondByte(k)));
             if (joins)
                 out += ' ';
         }
