@@ -10,8 +10,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Talks over a serial line to the load limiter of a crane and its built-in\n\
 parameter recorder: reads the event memory and the summator history, shows\n\
 them, sets the recorder clock, rates lifting cycles into a load spectrum and\n\
-writes print, spreadsheet, log and report files. Includes recorder-sim, a\n\
-recorder on a pseudo-terminal for training and for replaying memory images.")
+writes print, spreadsheet, log and report files. Includes zorvan-cli, the\n\
+same readouts on the command line, and recorder-sim, a recorder on a\n\
+pseudo-terminal for training and for replaying memory images.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -85,7 +85,7 @@ TEST_F(ReplayWindowTest, ImageOfEachReadoutRebuildsTheWindowsFilesByteForByte) {
         {ReplayKind::Summator, false, true}, {ReplayKind::Summator, false, false},
         {ReplayKind::Summator, true, true},  {ReplayKind::Summator, true, false},
         {ReplayKind::Events, false, true},   {ReplayKind::Events, false, false},
-        {ReplayKind::Events, true, false},
+        {ReplayKind::Events, true, true},    {ReplayKind::Events, true, false},
     };
     int n = 0;
     for (const Case& c : cases) {
