@@ -303,8 +303,10 @@ TEST_F(CliProcessTest, CtrlCIsTheBreakButtonAndKeepsWhatWasRead) {
     EXPECT_EQ(process.exitCode(), 130);
     EXPECT_TRUE(
         QString::fromUtf8(process.readAllStandardError()).endsWith("Чтение данных прервано\n"));
+    // The 500th request may still be under way when Ctrl+C comes: that
+    // exchange gives up, every record before it is in the file.
     const QStringList hex = QString::fromLatin1(Bytes(outDir.path(), "zorvan.hex")).split("\r\n");
-    EXPECT_GT(hex.size(), 500);
+    EXPECT_GE(hex.size(), 499 + 1);
     EXPECT_TRUE(hex.first().startsWith("5000B: "));
     const QStringList log = LogLines(outDir.path());
     EXPECT_TRUE(log.value(log.size() - 2).startsWith("Прервано чтение данных по адресу "))
