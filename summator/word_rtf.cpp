@@ -4,6 +4,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 bool IsLetter(char c) {
@@ -100,11 +103,17 @@ bool RtfDocument::Tokenize(const QByteArray& b, std::vector<RtfToken>* tokens) {
                 if (j < n && b[j] == '-')
                     ++j;
                 const int first = j;
-                while (j < n && IsDigit(b[j]) && j - first < 10)
+                // Every digit belongs to the parameter, however many there
+                // are (so the word is written back as read); its value is
+                // held to the range of an int.
+                qint64 value = 0;
+                while (j < n && IsDigit(b[j])) {
+                    value = std::min<qint64>(value * 10 + (b[j] - '0'), INT_MAX);
                     ++j;
+                }
                 if (j > first) {
                     t.hasParam = true;
-                    t.param = static_cast<int>(b.mid(digits, j - digits).toLongLong());
+                    t.param = static_cast<int>(b[digits] == '-' ? -value : value);
                 } else {
                     j = digits; // a lone '-' is text, not a parameter
                 }

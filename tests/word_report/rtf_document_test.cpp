@@ -53,7 +53,7 @@ TEST(RtfParse, WritesBackWhatItReadByteForByte) {
 
     // Letters right after a parameter, and a '-' before no digit, end the
     // word without a blank.
-    const QByteArray tight("{\\rtf1 \\brd1wr0\\f2-x\\b-y\\f-\\fs24 }");
+    const QByteArray tight("{\\rtf1 \\brd1wr0\\f2-x\\b-y\\f-\\fs24 \\ce333333333333333 }");
     EXPECT_EQ(Parsed(tight).Serialize(), tight);
 }
 
