@@ -1,16 +1,14 @@
 #pragma once
 
 #include "archive/archive_folder.h"
-#include "image/image_recorder.h"
-#include "image/memory_image.h"
+#include "archive/crane_store.h"
 #include "link/read_observer.h"
+#include "link/recorder_requests.h"
 #include "readout/record_archive.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 
-#include <array>
 #include <bitset>
 #include <cstdint>
 #include <optional>
@@ -20,22 +18,19 @@ class DTrans;
 
 // The archive of one readout's recorder. Watching the link for the readout's
 // life, it holds back the blocks read until the identification is complete,
-// which tells the recorder; then it loads that recorder's archive (as it was
-// before this readout) and appends those blocks and every later one to it.
-//
-// Files in the folder, per recorder (key: RecorderKey of its
-// identification): "<key>.img", the memory image of everything read from it
-// (the format of "recorder.img"), and "<key>.txt", the identification lines,
-// when it was last read and the walks read whole.
+// which tells the recorder; then it opens that recorder's part of the archive
+// database (seeing it as it was before this readout) and adds those blocks
+// and every later one to it.
 //
 // The archive is a bystander: whatever fails in it (a folder that cannot be
-// made, a damaged file, a full disk) ends the archiving, never the readout.
+// made, a damaged or newer database, a full disk) ends the archiving, never
+// the readout; it is never deleted or overwritten for it.
 class CraneArchive : public ReadObserver, public RecordArchive {
 public:
-    static constexpr std::uint8_t IdentSelector = 3;
-    static constexpr std::uint32_t IdentAddress = 1538;
-    static constexpr int IdentSize = 360;
-    static constexpr int IdentBlocks = 36;
+    static constexpr std::uint8_t IdentSelector = RecorderMap::IdentSelector;
+    static constexpr std::uint32_t IdentAddress = RecorderMap::IdentAddress;
+    static constexpr int IdentSize = RecorderMap::IdentSize;
+    static constexpr int IdentBlocks = RecorderMap::IdentBlocks;
 
     // Watches link until destroyed; the reads are stamped with comPort.
     CraneArchive(DTrans& link, int comPort, QString folder = ArchiveFolder());
@@ -46,15 +41,17 @@ public:
     void BlockRead(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
                    std::uint16_t length) override;
 
-    [[nodiscard]] std::optional<std::uint32_t> LastWalk(RecordMemory memory) const override;
-    [[nodiscard]] bool Record(std::uint32_t address, std::uint16_t length,
-                              std::uint8_t* data) const override;
+    [[nodiscard]] std::optional<std::uint32_t> BeginWalk(RecordMemory memory) override;
+    [[nodiscard]] bool Record(std::uint32_t address, std::uint16_t length, std::uint8_t* data,
+                              std::int64_t& readAt) const override;
     void WalkRead(RecordMemory memory, std::uint32_t pointer) override;
+    [[nodiscard]] QString TakeProblem() override;
 
     // The recorder is known and its archive being written.
-    [[nodiscard]] bool Archiving() const { return recorder_.Recording(); }
-    [[nodiscard]] QString ImagePath() const;
-    [[nodiscard]] QString NotePath() const;
+    [[nodiscard]] bool Archiving() const { return store_.IsOpen(); }
+    [[nodiscard]] QString DatabasePath() const;
+    // The recorder's key in the archive; empty until identified.
+    [[nodiscard]] const QString& Key() const { return key_; }
     // Why archiving stopped, when it did.
     [[nodiscard]] const QString& Error() const { return error_; }
 
@@ -65,10 +62,9 @@ private:
         QByteArray data;
     };
     void identified();
-    void loadNote();
-    void writeNote();
-    void append(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
-                std::uint16_t length);
+    void add(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+             std::uint16_t length);
+    void stopped();
 
     DTrans& link_;
     int comPort_;
@@ -77,9 +73,7 @@ private:
     std::bitset<IdentBlocks> identRead_;
     std::vector<Held> held_;
     QString key_; // empty until identified
-    QDateTime readAt_;
-    MemoryImage archived_;
-    ImageRecorder recorder_;
-    std::array<std::optional<std::uint32_t>, 2> walks_;
+    CraneStore store_;
     QString error_;
+    bool problemTold_ = false;
 };

@@ -67,6 +67,12 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
     return true;
 }
 
+// The readout went on without its archive: one line says why.
+void ReportArchive(const CraneArchive& archive, Console& console) {
+    if (!archive.Error().isEmpty())
+        console.Err(QStringLiteral("Архив не ведется: ") + archive.Error());
+}
+
 bool SinceLast(const QCommandLineParser& p) {
     return p.isSet(QStringLiteral("since-last"));
 }
@@ -115,6 +121,7 @@ int RunEvents(const Invocation& in) {
         // The window's ShutDown: the port first, then the files.
         session.End();
         readout.Finish();
+        ReportArchive(archive, in.console);
     }
     UpdateSummaryPage(summary,
                       {ReadoutKind::Events, s.ComPortNumber, session.Clock, session.Ident, s.Texts,
@@ -149,6 +156,7 @@ int RunSummator(const Invocation& in) {
         readout.SetArchive({});
         session.End();
         readout.Finish();
+        ReportArchive(archive, in.console);
     }
     UpdateSummaryPage(summary,
                       {ReadoutKind::Summator, s.ComPortNumber, session.Clock, session.Ident,

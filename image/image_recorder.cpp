@@ -56,11 +56,23 @@ void ImageRecorder::Close() {
 
 void ImageRecorder::BlockRead(std::uint32_t address, std::uint8_t selector,
                               const std::uint8_t* data, std::uint16_t length) {
+    write(address, selector, data, length, {clock_(), comPort_});
+}
+
+void ImageRecorder::BlockFromArchive(std::uint32_t address, std::uint8_t selector,
+                                     const std::uint8_t* data, std::uint16_t length,
+                                     std::int64_t readAt) {
+    // Port 0: it came from no line in this readout.
+    write(address, selector, data, length, {readAt, 0});
+}
+
+void ImageRecorder::write(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+                          std::uint16_t length, const ReadOrigin& origin) {
     if (!file_.isOpen())
         return;
     chunk_.clear();
     ImageFormat::AppendBlock(chunk_, selector, address & (MemoryImage::AddressSpace - 1), data,
-                             length, {clock_(), comPort_});
+                             length, origin);
     if (file_.write(chunk_) != chunk_.size())
         (void)fail(QStringLiteral("cannot write ") + file_.fileName() + QStringLiteral(": ") +
                    file_.errorString());

@@ -36,7 +36,13 @@ public:
     void BlockRead(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
                    std::uint16_t length) override;
 
+    // Kept like a read, from port 0 at the time it was read then.
+    void BlockFromArchive(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+                          std::uint16_t length, std::int64_t readAt) override;
+
 private:
+    void write(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+               std::uint16_t length, const ReadOrigin& origin);
     bool fail(const QString& error);
 
     Clock clock_;

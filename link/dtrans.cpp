@@ -60,6 +60,13 @@ void DTrans::RemoveReadObserver(ReadObserver* observer) {
     std::erase(observers_, observer);
 }
 
+void DTrans::TakenFromArchive(std::uint32_t address, std::uint8_t selector,
+                              const std::uint8_t* data, std::uint16_t length,
+                              std::int64_t readAt) {
+    for (ReadObserver* observer : observers_)
+        observer->BlockFromArchive(address, selector, data, length, readAt);
+}
+
 void DTrans::WaitTicks(std::int32_t n) {
     // No recorder on the line: no pause is owed to one.
     if (source_)

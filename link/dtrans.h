@@ -66,6 +66,10 @@ public:
     // Told of every successful ReadBlock; not owned, removed before they go.
     void AddReadObserver(ReadObserver* observer);
     void RemoveReadObserver(ReadObserver* observer);
+    // A block a readout took from the archive in place of a read: the
+    // observers that keep what a readout took are told (see ReadObserver).
+    void TakenFromArchive(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+                          std::uint16_t length, std::int64_t readAt);
     // Answers ReadBlock instead of the port, and makes WaitTicks return at
     // once; nullptr goes back to the line. Not owned.
     void SetBlockSource(BlockSource* source) { source_ = source; }

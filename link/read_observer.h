@@ -12,4 +12,10 @@ public:
 
     virtual void BlockRead(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
                            std::uint16_t length) = 0;
+    // A block the readout took from the archive instead of reading it, as
+    // read at readAt (ms since 1970, UTC; 0 unknown). Only observers that keep
+    // what a readout took (its memory image) care.
+    virtual void BlockFromArchive(std::uint32_t /*address*/, std::uint8_t /*selector*/,
+                                  const std::uint8_t* /*data*/, std::uint16_t /*length*/,
+                                  std::int64_t /*readAt*/) {}
 };

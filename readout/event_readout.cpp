@@ -104,7 +104,7 @@ void EventReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wr
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
     std::optional<SinceLastWalk> sinceLast =
-        SinceLastFor(archive_.archive, archive_.sinceLast, RecordMemory::Events, EventLength);
+        steps.ArchivedWalk(archive_, RecordMemory::Events, EventLength);
     const bool all = steps.Records(
         range, EventLength, EventEnd,
         [wrapped](std::uint32_t address) { return PreviousEventSlot(address, wrapped); },

@@ -83,6 +83,18 @@ bool ReadoutSteps::Pointer(bool eventPointer, std::uint32_t& pointer) {
     return false;
 }
 
+std::optional<SinceLastWalk> ReadoutSteps::ArchivedWalk(const ArchiveUse& use, RecordMemory memory,
+                                                        std::uint16_t length) {
+    std::optional<SinceLastWalk> walk =
+        BeginArchivedWalk(use.archive, use.sinceLast, memory, length);
+    if (use.archive) {
+        const QString problem = use.archive->TakeProblem();
+        if (!problem.isEmpty())
+            log_.Line(QStringLiteral("Архив не ведется: ") + problem);
+    }
+    return walk;
+}
+
 bool ReadoutSteps::Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
                            const SlotStep& previous, const RecordTaker& record,
                            SinceLastWalk* sinceLast) {
@@ -105,7 +117,11 @@ bool ReadoutSteps::records(const ReadRange& range, std::uint16_t length, std::ui
     std::uint32_t address = range.start;
     do {
         // An archived record lands where a read would put it: one way on from here.
-        if (!sinceLast || !sinceLast->TakeArchived(address, link_.RxBuffer.data() + 1)) {
+        std::int64_t readAt = 0;
+        if (sinceLast && sinceLast->TakeArchived(address, link_.RxBuffer.data() + 1, readAt)) {
+            link_.TakenFromArchive(address, MemorySelector, link_.RxBuffer.data() + 1, length,
+                                   readAt);
+        } else {
             if (reader.Read(address, length) != RecordRead::Read)
                 return false;
             if (sinceLast)

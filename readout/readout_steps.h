@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 
 // Addresses of a memory readout, newest record first.
 struct ReadRange {
@@ -41,6 +42,11 @@ public:
     // The pointer block: the event or the summator pointer, checked.
     bool Pointer(bool eventPointer, std::uint32_t& pointer);
 
+    // Begins the walk of memory in the archive of use (see BeginArchivedWalk);
+    // an archive that is not kept this time says why in one log line.
+    std::optional<SinceLastWalk> ArchivedWalk(const ArchiveUse& use, RecordMemory memory,
+                                              std::uint16_t length);
+
     // Reads the records of the range, newest first, each with the retries of a
     // readout, showing progress; record(address) takes each one out of the
     // reply buffer before the next request. previous(address) is the next
@@ -49,8 +55,8 @@ public:
     // attempts): logged and told already.
     using SlotStep = std::function<std::uint32_t(std::uint32_t)>;
     using RecordTaker = std::function<void(std::uint32_t)>;
-    // With sinceLast, a record it can take from the archive is not read, and
-    // its counts end the walk in the log.
+    // With sinceLast, a record it can take from the archive is not read (the
+    // link's observers are told of it), and its counts end the walk in the log.
     bool Records(const ReadRange& range, std::uint16_t length, std::uint32_t areaEnd,
                  const SlotStep& previous, const RecordTaker& record,
                  SinceLastWalk* sinceLast = nullptr);

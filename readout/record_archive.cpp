@@ -12,8 +12,9 @@ void SinceLastWalk::LineRecord(std::uint32_t address, const std::uint8_t* data) 
     if (trusted_)
         return;
     std::array<std::uint8_t, 32> archived{};
+    std::int64_t readAt = 0;
     const bool same = length_ <= archived.size() &&
-                      archive_.Record(address, length_, archived.data()) &&
+                      archive_.Record(address, length_, archived.data(), readAt) &&
                       std::equal(data, data + length_, archived.begin());
     if (!same) {
         run_ = 0;
@@ -25,8 +26,8 @@ void SinceLastWalk::LineRecord(std::uint32_t address, const std::uint8_t* data) 
     trusted_ = newestInRun_ && run_ >= MinRun;
 }
 
-bool SinceLastWalk::TakeArchived(std::uint32_t address, std::uint8_t* data) {
-    if (!trusted_ || !archive_.Record(address, length_, data))
+bool SinceLastWalk::TakeArchived(std::uint32_t address, std::uint8_t* data, std::int64_t& readAt) {
+    if (!trusted_ || !archive_.Record(address, length_, data, readAt))
         return false;
     ++fromArchive_;
     return true;
@@ -37,12 +38,13 @@ QString SinceLastWalk::LogLine() const {
            QStringLiteral(", взято из архива ") + QString::number(fromArchive_);
 }
 
-std::optional<SinceLastWalk> SinceLastFor(const RecordArchive* archive, bool wanted,
-                                          RecordMemory memory, std::uint16_t length) {
-    if (!archive || !wanted)
+std::optional<SinceLastWalk> BeginArchivedWalk(RecordArchive* archive, bool wanted,
+                                               RecordMemory memory, std::uint16_t length) {
+    if (!archive)
         return std::nullopt;
-    const std::optional<std::uint32_t> newest = archive->LastWalk(memory);
-    if (!newest)
+    // Begun whether or not it takes from the archive: it adds to it.
+    const std::optional<std::uint32_t> newest = archive->BeginWalk(memory);
+    if (!wanted || !newest)
         return std::nullopt;
     return SinceLastWalk(*archive, *newest, length);
 }

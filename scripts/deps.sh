@@ -2,8 +2,8 @@
 # build needs are there. Sourced, not run.
 
 # Qt Charts needs the OpenGL module's development files, which Debian 12 does
-# not pull in with qt6-charts-dev.
-ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev"
+# not pull in with qt6-charts-dev; the archive needs Qt SQL's SQLite driver.
+ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libqt6sql6-sqlite"
 
 zorvan_missing_packages() {
     local missing="" p

@@ -117,7 +117,7 @@ void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrap
 
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
     std::optional<SinceLastWalk> sinceLast =
-        SinceLastFor(archive_.archive, archive_.sinceLast, RecordMemory::Summator, SumLength);
+        steps.ArchivedWalk(archive_, RecordMemory::Summator, SumLength);
     const bool all = steps.Records(
         range, SumLength, SumEnd,
         [wrapped](std::uint32_t address) { return PreviousSumSlot(address, wrapped); },
