@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <iterator>
 
+#ifndef ZORVAN_VERSION
+#define ZORVAN_VERSION "unknown"
+#endif
+
 namespace {
 
 const QString ProgramName = QStringLiteral("zorvan-cli");
@@ -119,6 +123,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser tool;
     tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption help = tool.addHelpOption();
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+    tool.addOption(version);
     tool.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do."));
     if (!tool.parse(arguments)) {
         result.text = UsageText(tool.errorText(), ProgramName);
@@ -128,6 +135,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     if (tool.isSet(help) && rest.isEmpty()) {
         result.kind = ParsedCommandLine::Help;
         result.text = ToolHelp();
+        return result;
+    }
+    if (tool.isSet(version) && rest.isEmpty()) {
+        result.kind = ParsedCommandLine::Help;
+        result.text = ProgramName + QStringLiteral(" " ZORVAN_VERSION "\n");
         return result;
     }
     if (rest.isEmpty()) {
