@@ -25,7 +25,8 @@ QString ToolHelp() {
                        .arg(ProgramName);
     for (const Subcommand& c : Subcommands())
         text += QStringLiteral("  %1%2\n").arg(c.name, -11).arg(c.summary);
-    text += QStringLiteral("\n%1 <command> --help shows the options of a command.\n\n"
+    text += QStringLiteral("\n%1 <command> --help shows the options of a command;\n"
+                           "%1 --version the version.\n\n"
                            "Settings come from zorvan.ini in the current folder, read as the\n"
                            "window reads it; options given override them. It is never written.\n\n")
                 .arg(ProgramName);
