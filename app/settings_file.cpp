@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <limits>
@@ -182,6 +183,26 @@ bool SaveSettings(const QString& path, const Settings& s) {
     for (const QString& line : lines)
         ok = file.WriteLn(line) && ok;
     return file.Close() && ok;
+}
+
+QString UserSettingsPath() {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return QString();
+    return QDir(config).filePath(QStringLiteral("zorvan/") + QString::fromLatin1(SettingsFileName));
+}
+
+QString StartSettingsPath(const QString& startDir, const QString& userPath) {
+    const QString local = QDir(startDir).filePath(QString::fromLatin1(SettingsFileName));
+    if (QFileInfo::exists(local) || userPath.isEmpty() || !QFileInfo(userPath).isFile())
+        return local;
+    return userPath;
+}
+
+bool SaveUserSettings(const QString& userPath, const Settings& s) {
+    if (userPath.isEmpty() || !QDir().mkpath(QFileInfo(userPath).absolutePath()))
+        return false;
+    return SaveSettings(userPath, s);
 }
 
 QString RunFolderName(const QDateTime& at) {

@@ -70,6 +70,21 @@ struct SettingsLoad {
 // a blank: a tab would add a spreadsheet column, a CR or LF split a line.
 [[nodiscard]] QString BlankControlCharacters(const QString& text);
 
+// The user's own copy of the settings, which carries them from one start to
+// the next wherever the program is started: zorvan.ini in the zorvan folder
+// of the user's configuration location (~/.config/zorvan/ on Linux). Empty
+// when the system names no such location.
+[[nodiscard]] QString UserSettingsPath();
+
+// The settings file read at the start: the start directory's zorvan.ini when
+// there is one, else userPath when that file exists, else the start
+// directory's (missing) file.
+[[nodiscard]] QString StartSettingsPath(const QString& startDir, const QString& userPath);
+
+// Writes the settings as the user's copy at userPath, making its folder.
+// False on any failure or for an empty path.
+[[nodiscard]] bool SaveUserSettings(const QString& userPath, const Settings& s);
+
 // Run folder name: dd_MM_yyyy_HH_mm_ss, the date alone (dd_MM_yyyy) at
 // exactly midnight (00:00:00.000).
 [[nodiscard]] QString RunFolderName(const QDateTime& at);

@@ -193,8 +193,8 @@ void TZorvan::FormCreate() {
     // Defaults for what the file does not give: the spins' initial values.
     s.MaxMoment = MaxSpin->value();
     s.MaxWeight = BecSpin->value();
-    const SettingsLoad load =
-        LoadSettings(QDir(startDir_).filePath(QString::fromLatin1(SettingsFileName)), s);
+    // The start directory's file first; without one, the user's own copy.
+    const SettingsLoad load = LoadSettings(StartSettingsPath(startDir_, UserSettingsPath()), s);
     if (load.status == SettingsLoad::Malformed)
         messages_.inform(MessageIcon::Error, load.Message());
     ApplySettings(s);
@@ -211,9 +211,12 @@ void TZorvan::FormDestroy() {
     // Into the run folder; when it could not be made the start directory
     // stayed current, and the file goes there.
     const QString folder = runFolder_.isEmpty() ? startDir_ : runFolder_;
-    if (!SaveSettings(QDir(folder).filePath(QString::fromLatin1(SettingsFileName)),
-                      CollectSettings()))
+    const Settings settings = CollectSettings();
+    if (!SaveSettings(QDir(folder).filePath(QString::fromLatin1(SettingsFileName)), settings))
         messages_.inform(MessageIcon::Error, SaveFailedText);
+    // The user's copy for the next start; the run folder's file is the one
+    // the user is told about, so a failure here stays quiet.
+    (void)SaveUserSettings(UserSettingsPath(), settings);
     ShutDown();
 }
 

@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <iterator>
 
+#ifndef ZORVAN_VERSION
+#define ZORVAN_VERSION "unknown"
+#endif
+
 namespace {
 
 const QString ProgramName = QStringLiteral("zorvan-cli");
@@ -21,7 +25,8 @@ QString ToolHelp() {
                        .arg(ProgramName);
     for (const Subcommand& c : Subcommands())
         text += QStringLiteral("  %1%2\n").arg(c.name, -11).arg(c.summary);
-    text += QStringLiteral("\n%1 <command> --help shows the options of a command.\n\n"
+    text += QStringLiteral("\n%1 <command> --help shows the options of a command;\n"
+                           "%1 --version the version.\n\n"
                            "Settings come from zorvan.ini in the current folder, read as the\n"
                            "window reads it; options given override them. It is never written.\n\n")
                 .arg(ProgramName);
@@ -119,6 +124,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser tool;
     tool.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption help = tool.addHelpOption();
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+    tool.addOption(version);
     tool.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do."));
     if (!tool.parse(arguments)) {
         result.text = UsageText(tool.errorText(), ProgramName);
@@ -128,6 +136,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     if (tool.isSet(help) && rest.isEmpty()) {
         result.kind = ParsedCommandLine::Help;
         result.text = ToolHelp();
+        return result;
+    }
+    if (tool.isSet(version) && rest.isEmpty()) {
+        result.kind = ParsedCommandLine::Help;
+        result.text = ProgramName + QStringLiteral(" " ZORVAN_VERSION "\n");
         return result;
     }
     if (rest.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "simulator/recorder_memory.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -47,9 +48,36 @@ std::vector<QDateTime> timesBackFrom(const QDateTime& newest, int count, Random&
     return times;
 }
 
+// The load moment the crane may lift at any reach, in tonne-metres: the rated
+// load up to 3.2 m, less and less beyond.
+constexpr int CraneRatedMoment = 80;
+
+// Weight and reach of one lifting cycle.
+struct Cycle {
+    std::uint8_t weight;
+    std::uint8_t reach;
+};
+
+Cycle drawCycle(Random& rnd, HistoryModel model) {
+    if (model == HistoryModel::Uniform) {
+        const auto weight = std::uint8_t(rnd.Range(1, 50));
+        return {weight, std::uint8_t(rnd.Range(2, 40))};
+    }
+    // Short reaches are the more common (the lower of two even draws); the
+    // load, as a share of what the load chart allows there, is mostly light
+    // to moderate (likewise), and about one lift in a hundred goes past it.
+    const int reach =
+        std::min(rnd.Range(CraneMinReach, CraneMaxReach), rnd.Range(CraneMinReach, CraneMaxReach));
+    const int allowed = std::min(CraneRatedLoad * 10, CraneRatedMoment * 10 / reach); // 0.1 t
+    const int percent =
+        rnd.Chance(1) ? rnd.Range(101, 115) : std::min(rnd.Range(10, 99), rnd.Range(10, 99));
+    const int weight = std::max(1, (allowed * percent + 500) / 1000);
+    return {std::uint8_t(weight), std::uint8_t(reach)};
+}
+
 class EventMaker {
 public:
-    explicit EventMaker(Random& rnd) : rnd_(rnd) {}
+    EventMaker(Random& rnd, HistoryModel model) : rnd_(rnd), model_(model) {}
 
     QByteArray Make(const QDateTime& time, bool first) {
         std::uint8_t reason = 0;
@@ -75,8 +103,9 @@ public:
             powerIsOff_ = reason == PowerOff;
         }
         if ((reason & (RelayGroup | OutputGroup | InputGroup)) != 0) {
-            weight = std::uint8_t(rnd_.Range(1, 50));
-            reach = std::uint8_t(rnd_.Range(2, 40));
+            const Cycle cycle = drawCycle(rnd_, model_);
+            weight = cycle.weight;
+            reach = cycle.reach;
         }
         QByteArray record = RecorderMemory::TimeBytes(time);
         record.append(char(weight));
@@ -99,6 +128,7 @@ private:
     }
 
     Random& rnd_;
+    HistoryModel model_;
     std::uint8_t relays_ = 0;
     std::uint8_t outputs_ = 0;
     std::uint8_t inputs_ = 0;
@@ -107,18 +137,26 @@ private:
 
 class SumMaker {
 public:
-    explicit SumMaker(Random& rnd)
-        : rnd_(rnd), hours_(std::uint32_t(rnd.Range(100, 5000))),
+    SumMaker(Random& rnd, HistoryModel model)
+        : rnd_(rnd), model_(model), hours_(std::uint32_t(rnd.Range(100, 5000))),
           tonnes_(std::uint32_t(rnd.Range(1000, 90000))),
-          cycles_(std::uint32_t(rnd.Range(100, 9000))) {}
+          cycles_(std::uint32_t(rnd.Range(100, 9000))) {
+        // The totals so far agree with the crane's work: some lifts an hour,
+        // a few tonnes a lift.
+        if (model == HistoryModel::Crane) {
+            tonnes_ = cycles_ * std::uint32_t(rnd.Range(4, 8));
+            hours_ = cycles_ / 6;
+        }
+    }
 
     QByteArray Make(const QDateTime& time) {
         hours_ += std::uint32_t(rnd_.Range(0, 2));
         std::uint8_t weight = Absent;
         std::uint8_t reach = Absent;
         if (rnd_.Chance(90)) {
-            weight = std::uint8_t(rnd_.Range(1, 50));
-            reach = std::uint8_t(rnd_.Range(2, 40));
+            const Cycle cycle = drawCycle(rnd_, model_);
+            weight = cycle.weight;
+            reach = cycle.reach;
             tonnes_ += weight;
             cycles_ += 1;
         }
@@ -139,6 +177,7 @@ private:
     }
 
     Random& rnd_;
+    HistoryModel model_;
     std::uint32_t hours_;
     std::uint32_t tonnes_;
     std::uint32_t cycles_;
@@ -265,6 +304,9 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
     const bool eventsWanted = options.wrapped || options.events > 0 || givenEvent >= 0;
     std::uint32_t eventPointer = RecorderMemory::EventFirst;
     QDateTime oldestEvent = newest;
+    // The crane's erase came before every record kept; the uniform history
+    // puts it before the oldest event only, as its fixed data have it.
+    QDateTime oldestRecord = newest;
     if (eventsWanted) {
         const int pointerIndex = pointerIndexFor(RecorderMemory::EventSlots, options.wrapped,
                                                  options.events, givenEvent);
@@ -272,7 +314,7 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
         const Layout layout =
             layoutFor(RecorderMemory::EventSlots, options.wrapped, count, pointerIndex);
         const auto times = timesBackFrom(newest, int(layout.order.size()), rnd, 1, 120);
-        EventMaker maker(rnd);
+        EventMaker maker(rnd, options.model);
         for (std::size_t i = 0; i < layout.order.size(); ++i) {
             const QByteArray record = maker.Make(times[i], i == 0 && !options.wrapped);
             main.replace(RecorderMemory::EventSlotAddress(layout.order[i]),
@@ -286,6 +328,7 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
         if (!times.empty()) {
             oldestEvent = times.front();
         }
+        oldestRecord = oldestEvent;
     }
     // A pointer that is no slot goes in as given: tests want bad pointers too.
     memory.SetEventPointer(options.eventPointer ? *options.eventPointer : eventPointer);
@@ -302,7 +345,7 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
         const Layout layout =
             layoutFor(RecorderMemory::SumSlots, options.wrapped, count, pointerIndex);
         const auto times = timesBackFrom(newest, int(layout.order.size()), rnd, 5, 600);
-        SumMaker maker(rnd);
+        SumMaker maker(rnd, options.model);
         for (std::size_t i = 0; i < layout.order.size(); ++i) {
             const QByteArray record = maker.Make(times[i]);
             main.replace(RecorderMemory::SumSlotAddress(layout.order[i]), RecorderMemory::SumSize,
@@ -312,12 +355,14 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
             }
         }
         sumPointer = RecorderMemory::SumSlotAddress(pointerIndex);
+        if (!times.empty() && options.model == HistoryModel::Crane)
+            oldestRecord = std::min(oldestRecord, times.front());
     }
     memory.SetSumPointer(options.sumPointer ? *options.sumPointer : sumPointer);
 
-    // The last erase came shortly before the oldest event.
+    // The last erase came shortly before the oldest record.
     memory.Set(RecorderMemory::EraseTimeSelector, RecorderMemory::EraseTimeAddress,
-               RecorderMemory::TimeBytes(oldestEvent.addSecs(-60LL * rnd.Range(1, 30))));
+               RecorderMemory::TimeBytes(oldestRecord.addSecs(-60LL * rnd.Range(1, 30))));
 
     if (options.identification) {
         memory.Set(RecorderMemory::IdentSelector, RecorderMemory::IdentAddress,
@@ -326,17 +371,17 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
 }
 
 void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
-                   const QDateTime& from) {
+                   const QDateTime& from, HistoryModel model) {
     Random rnd(seed ^ 0xA5A5A5A5u);
     const QDateTime start(from.date(), QTime(from.time().hour(), from.time().minute()), Qt::UTC);
     QDateTime t = start;
-    EventMaker eventMaker(rnd);
+    EventMaker eventMaker(rnd, model);
     for (int i = 0; i < events; ++i) {
         memory.AppendEvent(eventMaker.Make(t, false));
         t = t.addSecs(60LL * rnd.Range(1, 120));
     }
     t = start;
-    SumMaker sumMaker(rnd);
+    SumMaker sumMaker(rnd, model);
     for (int i = 0; i < sums; ++i) {
         memory.AppendSum(sumMaker.Make(t));
         t = t.addSecs(60LL * rnd.Range(5, 600));

@@ -22,7 +22,13 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
 // wrapping, blanking each new page), the first at `from`, later ones minutes
 // apart. The same seed gives the same records.
 void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
-                   const QDateTime& from);
+                   const QDateTime& from, HistoryModel model = HistoryModel::Uniform);
+
+// The crane that MakeIdentification names: its rated load in tonnes and the
+// reaches in metres its 21.7 m boom works at.
+inline constexpr int CraneRatedLoad = 25;
+inline constexpr int CraneMinReach = 3;
+inline constexpr int CraneMaxReach = 20;
 
 // cp1251 bytes of a text (Latin, Cyrillic and a few signs; others as '?').
 QByteArray EncodeCp1251(const QString& text);

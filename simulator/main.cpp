@@ -109,6 +109,10 @@ void serveControl(RecorderSimulator& sim, Binding& binding) {
 
 } // namespace
 
+#ifndef ZORVAN_VERSION
+#define ZORVAN_VERSION "unknown"
+#endif
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
 
@@ -120,6 +124,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(qPrintable(options.helpText), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("recorder-sim %s\n", ZORVAN_VERSION);
         return 0;
     }
 
@@ -142,7 +150,8 @@ int main(int argc, char** argv) {
         sim.Generate(options.generateOptions);
     }
     if (options.appendEvents > 0 || options.appendSums > 0) {
-        sim.AppendHistory(options.appendEvents, options.appendSums, options.generateOptions.seed);
+        sim.AppendHistory(options.appendEvents, options.appendSums, options.generateOptions.seed,
+                          options.generateOptions.model);
     }
     sim.SetFaults(options.faults);
     if (options.failAddress) {

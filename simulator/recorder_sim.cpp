@@ -119,9 +119,10 @@ bool RecorderSimulator::AppendSum(const QByteArray& record) {
     return memory_->AppendSum(record);
 }
 
-void RecorderSimulator::AppendHistory(int events, int sums, std::uint32_t seed) {
+void RecorderSimulator::AppendHistory(int events, int sums, std::uint32_t seed,
+                                      HistoryModel model) {
     std::lock_guard lock(mutex_);
-    ::AppendHistory(*memory_, events, sums, seed, memory_->Clock());
+    ::AppendHistory(*memory_, events, sums, seed, memory_->Clock(), model);
 }
 
 bool RecorderSimulator::LoadImage(const QString& path, QString* error) {

@@ -13,6 +13,13 @@
 
 class RecorderMemory;
 
+// How generated cycles are drawn. Uniform: weight 1-50 t and reach 2-40 m,
+// evenly, whatever the crane (the fixed data many tests compare against).
+// Crane: the crane of the identification at work, within its load chart: a
+// light-to-moderate spectrum, rare overloads, reaches its boom gives, and the
+// erase before the oldest record of either memory.
+enum class HistoryModel { Uniform, Crane };
+
 // What Generate fills in. Everything is derived from the seed, so the same
 // options always give the same bytes (the clock aside).
 struct GenerateOptions {
@@ -39,6 +46,7 @@ struct GenerateOptions {
     // The identification of another seed's recorder: another crane that
     // identifies as that one.
     std::optional<std::uint32_t> identSeed;
+    HistoryModel model = HistoryModel::Uniform;
 };
 
 // A parameter recorder on a pseudo-terminal. Start() opens a pty pair and
@@ -92,7 +100,8 @@ public:
     bool AppendSum(const QByteArray& record);
     // The history going on by events and sums new records of the simulator's
     // own making (see AppendHistory), the first at the recorder clock.
-    void AppendHistory(int events, int sums, std::uint32_t seed);
+    void AppendHistory(int events, int sums, std::uint32_t seed,
+                       HistoryModel model = HistoryModel::Uniform);
     // Memory and clock as a recorder memory image (the program's
     // "recorder.img" format). Loaded, the simulator answers as the imaged
     // recorder did: the clock frozen at the value read, bytes never read

@@ -1,9 +1,13 @@
 #include "simulator/sim_options.h"
 
+#include "app/baud_step.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -112,14 +116,23 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                                  QStringLiteral("Print each request on stderr."));
     const QCommandLineOption control(
         QStringLiteral("control"),
-        QStringLiteral("Read fault changes from stdin while serving: a line of fault options\n"
-                       "replaces the faults (an empty line clears them), \"reopen\" serves a\n"
+        // One paragraph: the help wraps it at whole words.
+        QStringLiteral("Read fault changes from stdin while serving: a line of fault options "
+                       "replaces the faults (an empty line clears them), \"reopen\" serves a "
                        "new line. Answers \"OK\", \"READY <device>\" or \"ERROR <reason>\"."));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("What a generated history is like: \"crane\" (default), the identified "
+                       "crane at work within its load chart, or \"uniform\", weights and reaches "
+                       "spread evenly (the fixed data of older test benches)."),
+        QStringLiteral("MODEL"));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
     p.addOptions({help,        com,           image,        saveImage,  generate,  events,
                   sums,        wrapped,       eventPointer, sumPointer, seed,      silent,
                   badChecksum, cutAfter,      extraBytes,   byteDelay,  baud,      failAddress,
                   failCount,   eraseAckDelay, vanishAfter,  log,        identSeed, appendEvents,
-                  appendSums,  control});
+                  appendSums,  control,       history,      version});
     if (!p.parse(args)) {
         *error = p.errorText();
         return false;
@@ -130,6 +143,7 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     }
     SimOptions o;
     o.help = p.isSet(help);
+    o.version = p.isSet(version);
     o.helpText = p.helpText();
 
     // Each numeric option with its least value and target.
@@ -157,6 +171,22 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
             return false;
         }
     }
+    // The recorder's line runs at one of the speeds the tool offers.
+    if (p.isSet(baud) && std::find(std::begin(LineSpeeds), std::end(LineSpeeds), o.faults.baud) ==
+                             std::end(LineSpeeds)) {
+        *error =
+            QStringLiteral("--baud takes 1200, 2400, 4800 or 9600, not '%1'").arg(p.value(baud));
+        return false;
+    }
+    if (p.isSet(history)) {
+        const QString model = p.value(history);
+        if (model != QLatin1String("crane") && model != QLatin1String("uniform")) {
+            *error = QStringLiteral("--history takes crane or uniform, not '%1'").arg(model);
+            return false;
+        }
+    }
+    o.generateOptions.model =
+        p.value(history) == QLatin1String("uniform") ? HistoryModel::Uniform : HistoryModel::Crane;
     const struct {
         const QCommandLineOption& option;
         std::optional<std::uint32_t>* target;

@@ -15,6 +15,7 @@ struct SimOptions {
     QString image;         // --image FILE
     QString saveImage;     // --save-image FILE
     bool generate = false; // --generate, or no image given
+    // The program's own history is the crane at work (--history).
     GenerateOptions generateOptions;
     // New records after the loaded or generated ones (--append-events N,
     // --append-sums M), the simulator's own, made from --seed.
@@ -26,6 +27,7 @@ struct SimOptions {
     bool log = false;
     bool control = false; // --control: faults switched by lines on stdin
     bool help = false;
+    bool version = false;
     QString helpText;
 };
 

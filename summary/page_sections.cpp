@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QChar Tab = QLatin1Char('\t');
@@ -137,7 +139,21 @@ QString NewestEventsTable(const RunSummary& summary) {
         const RecordCopy reply = ReplyOf(bytes, bytes[ReasonPos - 1]);
         rows << EventSheetLine(ReplyView(reply), summary.Texts(), summary.WithReach()).split(Tab);
     }
-    return HtmlTable(EventSheetHeading(summary.WithReach()).split(Tab), rows);
+    // The spreadsheet's empty spacer column means nothing on the page.
+    QStringList header = EventSheetHeading(summary.WithReach()).split(Tab);
+    for (qsizetype column = header.size() - 1; column >= 0; --column) {
+        const bool empty = std::all_of(rows.cbegin(), rows.cend(), [column](const QStringList& r) {
+            return r.value(column).trimmed().isEmpty();
+        });
+        if (!header[column].trimmed().isEmpty() || !empty)
+            continue;
+        header.removeAt(column);
+        for (QStringList& row : rows) {
+            if (column < row.size())
+                row.removeAt(column);
+        }
+    }
+    return HtmlTable(header, rows);
 }
 
 QString SpectrumTable(const RunSummary& summary) {

@@ -17,6 +17,8 @@
 #include <QSvgGenerator>
 #include <QValueAxis>
 
+#include <limits>
+
 namespace {
 
 const QSize WideChart(900, 420);
@@ -54,6 +56,45 @@ QAbstractAxis* StepAxis(const QStringList& labels) {
     return axis;
 }
 
+// Chart texts in the picture's own pixels. A wide chart prints at about 0.59 pt
+// a pixel on A4, so 14 px keeps every text at 8 pt or more on paper and at
+// 11 px or more on a screen that shows the chart at least 800 px wide.
+constexpr int TextPixels = 14;
+constexpr int TitlePixels = 16;
+
+QFont ChartFont(int pixels, bool bold = false) {
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void SetFonts(QChart* chart) {
+    chart->setTitleFont(ChartFont(TitlePixels, true));
+    chart->legend()->setFont(ChartFont(TextPixels));
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsFont(ChartFont(TextPixels));
+        axis->setTitleFont(ChartFont(TextPixels));
+    }
+    for (QAbstractSeries* series : chart->series()) {
+        if (auto* bars = qobject_cast<QAbstractBarSeries*>(series)) {
+            for (QBarSet* set : bars->barSets())
+                set->setLabelFont(ChartFont(TextPixels));
+        }
+    }
+}
+
+// A counter that only grows (operating hours, lifted tonnes) shown over the
+// span it covers: from zero, its growth would be a flat line at the top.
+QValueAxis* SpanAxis(const QString& title, std::uint32_t lowest, std::uint32_t highest) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setRange(qreal(lowest), qreal(std::max(highest, lowest + 1)));
+    axis->applyNiceNumbers();
+    return axis;
+}
+
 QValueAxis* CountAxis(const QString& title, int largest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
@@ -82,6 +123,7 @@ QString ChartSvg(QChart* chart, const QSize& size) {
         delete chart;
         return {};
     }
+    SetFonts(chart);
     QGraphicsScene scene; // owns the chart from here on
     scene.addItem(chart);
     const QRectF area(QPointF(0, 0), size);
@@ -183,6 +225,8 @@ QString SumTotalsChart(const RunSummary& summary) {
     int i = 0;
     std::uint32_t maxHours = 0;
     std::uint32_t maxWeight = 0;
+    std::uint32_t minHours = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t minWeight = std::numeric_limits<std::uint32_t>::max();
     for (auto it = days.begin(); it != days.end(); ++it, ++i) {
         // The last day always stands: it holds the newest totals.
         if (i % every != 0 && std::next(it) != days.end())
@@ -192,6 +236,8 @@ QString SumTotalsChart(const RunSummary& summary) {
         weight->append(x, it->second.weight);
         maxHours = std::max(maxHours, it->second.hours);
         maxWeight = std::max(maxWeight, it->second.weight);
+        minHours = std::min(minHours, it->second.hours);
+        minWeight = std::min(minWeight, it->second.weight);
     }
     chart->addSeries(hours);
     chart->addSeries(weight);
@@ -199,8 +245,8 @@ QString SumTotalsChart(const RunSummary& summary) {
     x->setFormat(QStringLiteral("dd.MM.yy"));
     x->setTickCount(6);
     chart->addAxis(x, Qt::AlignBottom);
-    QValueAxis* left = CountAxis(hours->name(), int(maxHours));
-    QValueAxis* right = CountAxis(weight->name(), int(maxWeight));
+    QValueAxis* left = SpanAxis(hours->name(), minHours, maxHours);
+    QValueAxis* right = SpanAxis(weight->name(), minWeight, maxWeight);
     chart->addAxis(left, Qt::AlignLeft);
     chart->addAxis(right, Qt::AlignRight);
     hours->attachAxis(x);
@@ -238,7 +284,8 @@ QString SpectrumChart(const RunSummary& summary) {
     const bool byMoment = summary.Basis() == RatingBasis::Moment;
     QChart* chart = NewChart(QStringLiteral("Спектр нагружения: 100% ") +
                              (byMoment ? QStringLiteral("момент = ") : QStringLiteral("вес = ")) +
-                             QString::number(summary.FullScale()));
+                             QString::number(summary.FullScale()) +
+                             (byMoment ? QStringLiteral(" т·м") : QStringLiteral(" т")));
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
     set->setColor(QColor(0x6A, 0x1B, 0x9A));

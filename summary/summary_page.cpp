@@ -20,7 +20,8 @@ figure svg{display:block;width:100%;height:auto;max-width:900px}
 .swatch{display:inline-block;width:.9em;height:.9em;margin-right:.3em;vertical-align:middle}
 .missing{font-style:italic;color:#b71c1c}
 @media print{@page{size:A4;margin:12mm}body{max-width:none;font-size:10pt}
- h2{break-after:avoid;page-break-after:avoid}a{color:inherit;text-decoration:none}}
+ h2,h3{break-after:avoid;page-break-after:avoid}a{color:inherit;text-decoration:none}
+ section>p{break-after:avoid;page-break-after:avoid}}
 )";
 
 } // namespace

@@ -21,6 +21,12 @@ QString WordTemplatePath(const QString& programDir) {
 }
 
 QString WordReportPath(const QString& programDir, const QString& runDir) {
+    // An installed program (its template comes from the data folder) never
+    // writes beside itself: for root the program's folder is writable too.
+    const QString templatePath = WordTemplatePath(programDir);
+    if (templatePath != QDir(programDir).filePath(WordTemplateName) &&
+        QFileInfo(templatePath).isFile())
+        return QDir(runDir).filePath(WordReportName);
     // A folder that is not there at all is left as the place named in the
     // failure, as before.
     const QFileInfo folder(programDir);

@@ -11,6 +11,7 @@
 // when none does, so the failure names the usual place.
 [[nodiscard]] QString WordTemplatePath(const QString& programDir);
 
-// Where "list.doc" goes: beside the program, unless that folder exists and
-// is not writable (an installed program's folder), then in runDir.
+// Where "list.doc" goes: in runDir for an installed program (its template
+// found in the data folder, not beside it); otherwise beside the program,
+// unless that folder exists and is not writable, then in runDir.
 [[nodiscard]] QString WordReportPath(const QString& programDir, const QString& runDir);

@@ -17,6 +17,11 @@ FILES="
 ./usr/share/icons/hicolor/scalable/apps/zorvan.svg
 ./usr/share/icons/hicolor/48x48/apps/zorvan.png
 ./usr/share/icons/hicolor/128x128/apps/zorvan.png
+./usr/share/doc/zorvan/copyright
+./usr/share/doc/zorvan/changelog.Debian.gz
+./usr/share/man/man1/zorvan.1.gz
+./usr/share/man/man1/zorvan-cli.1.gz
+./usr/share/man/man1/recorder-sim.1.gz
 "
 # Libraries the programs need, which the package must declare.
 DEPENDS="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6svg6"
@@ -61,6 +66,16 @@ for d in $DEPENDS; do
     echo "$depends" | tr ',' '\n' | grep -q "^ *$d\( \|$\)" || fail "Depends lacks $d: $depends"
 done
 
+step "lintian reports no error"
+if command -v lintian >/dev/null; then
+    # Run as root lintian says so on every run; that is no finding.
+    lintian --allow-root "$DEB" >"$WORK/lintian.txt" 2>&1
+    cat "$WORK/lintian.txt"
+    ! grep -q '^E: ' "$WORK/lintian.txt" || fail "lintian reports errors"
+else
+    echo "lintian is not installed: not checked"
+fi
+
 step "unpack into a staging root"
 ROOT=$WORK/root
 dpkg -x "$DEB" "$ROOT" || fail "dpkg -x"
@@ -75,6 +90,27 @@ done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$DESKTOP" || fail "desktop-file-validate"
 fi
+
+step "every program answers --version, without a display"
+VERSION_UPSTREAM=${VERSION%-*}
+for p in $PROGRAMS; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$BIN/$p" --version 2>&1) ||
+        fail "$p --version exited $?: $out"
+    [ "$out" = "$p $VERSION_UPSTREAM" ] || fail "$p --version printed: $out"
+done
+# The man pages are whole: man formats each without a warning.
+for p in $PROGRAMS; do
+    warnings=$(man --warnings -l "$ROOT/usr/share/man/man1/$p.1.gz" 2>&1 >/dev/null) ||
+        fail "man $p"
+    [ -z "$warnings" ] || fail "man $p: $warnings"
+done
+
+step "zorvan without a display: one line pointing to zorvan-cli, status 1"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$BIN/zorvan" >"$WORK/nodisplay.txt" 2>&1
+status=$?
+[ $status -eq 1 ] || fail "zorvan without a display exited $status"
+[ "$(wc -l <"$WORK/nodisplay.txt")" -eq 1 ] && grep -q zorvan-cli "$WORK/nodisplay.txt" ||
+    { cat "$WORK/nodisplay.txt" >&2; fail "zorvan without a display did not point to zorvan-cli"; }
 
 step "recorder-sim --help"
 "$BIN/recorder-sim" --help >"$WORK/help" 2>&1 || fail "recorder-sim --help exited $?"
@@ -116,6 +152,8 @@ cat "$WORK/sum.txt"
 REPORT=$(grep 'list\.doc$' "$WORK/sum.txt" | tail -1)
 [ -n "$REPORT" ] && [ -f "$REPORT" ] || fail "no list.doc named in the output"
 head -c 5 "$REPORT" | grep -q '{\\rtf' || fail "$REPORT is not an RTF document"
+# Whoever runs it (root too), the installed program writes nothing into usr/bin.
+[ ! -e "$BIN/list.doc" ] || fail "list.doc was written into usr/bin"
 for f in report.xls summator.xls recorder.img index.html; do
     [ -s "$WORK/run/out/$f" ] || fail "the readout left no $f"
 done

@@ -47,4 +47,21 @@ TEST(WordPathsTest, ReportBesideTheProgramUnlessItsFolderIsReadOnly) {
     QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// For root every folder is writable: the template's place, not the folder's
+// permissions, tells an installed program, which never writes into usr/bin.
+TEST(WordPathsTest, InstalledProgramPutsTheReportInTheRunFolder) {
+    QTemporaryDir root;
+    QTemporaryDir run;
+    ASSERT_TRUE(root.isValid() && run.isValid());
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(Touch(root.filePath(QStringLiteral("usr/share/zorvan/Dot_n.dot"))));
+    ASSERT_TRUE(QFileInfo(bin).isWritable());
+    EXPECT_EQ(WordReportPath(bin, run.path()), run.filePath(QStringLiteral("list.doc")));
+
+    // A template beside the program is a build tree (or the user's copy).
+    ASSERT_TRUE(Touch(bin + QStringLiteral("/Dot_n.dot")));
+    EXPECT_EQ(WordReportPath(bin, run.path()), bin + QStringLiteral("/list.doc"));
+}
+
 } // namespace

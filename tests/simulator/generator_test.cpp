@@ -1,6 +1,10 @@
 #include "pty_client.h"
 #include "simulator/history_generator.h"
 #include "simulator/recorder_memory.h"
+#include "simulator/sim_options.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <gtest/gtest.h>
 #include <set>
@@ -232,4 +236,57 @@ TEST(HistoryGenerator, Cp1251Letters) {
     for (const auto& c : cases) {
         EXPECT_EQ(Hex(EncodeCp1251(QString::fromUtf16(c.text))), c.bytes);
     }
+}
+
+// The program's own history shows the crane its identification names at
+// work: a service engineer reads it as he would a real one.
+TEST(HistoryGenerator, ProgramHistoryIsThatOfTheIdentifiedCrane) {
+    SimOptions so;
+    QString error;
+    ASSERT_TRUE(
+        ParseSimOptions({"recorder-sim", "--sums", "3000", "--events", "3000"}, &so, &error))
+        << error.toStdString();
+    const M m = generated(so.generateOptions);
+
+    // Rated load (field 6) and boom (field 17) as the identification gives them.
+    const QByteArray ident = m.Get(M::IdentSelector, M::IdentAddress, M::IdentSize);
+    QStringDecoder cp1251("windows-1251");
+    const QString rated = cp1251(ident.mid(120, 20));
+    const QString equipment = cp1251(ident.mid(290, 70));
+    const int ratedLoad = rated.section(QLatin1Char(' '), 0, 0).toInt();
+    ASSERT_EQ(ratedLoad, 25) << rated.toStdString();
+    const QRegularExpressionMatch boom =
+        QRegularExpression(QStringLiteral("стрела (\\d+),(\\d) м")).match(equipment);
+    ASSERT_TRUE(boom.hasMatch()) << equipment.toStdString();
+    const double boomLength = boom.captured(1).toInt() + boom.captured(2).toInt() / 10.0;
+
+    std::vector<int> weights;
+    int aboveRated = 0;
+    int reachesBeyondTheBoom = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray r = m.Get(M::MainSelector, M::SumSlotAddress(i), M::SumSize);
+        if (i == 0) {
+            // The totals so far: a few tonnes a lift, not hundreds.
+            EXPECT_LE(be24(r, 8), be24(r, 11) * std::uint32_t(ratedLoad));
+        }
+        const int weight = std::uint8_t(r[14]);
+        const int reach = std::uint8_t(r[15]);
+        if (weight == 0xFF)
+            continue;
+        weights.push_back(weight);
+        aboveRated += weight > ratedLoad ? 1 : 0;
+        reachesBeyondTheBoom += reach < 2 || reach >= boomLength ? 1 : 0;
+    }
+    EXPECT_EQ(reachesBeyondTheBoom, 0);
+    ASSERT_GT(weights.size(), 2000u);
+    // Mostly well below the rated load, overloads rare.
+    std::sort(weights.begin(), weights.end());
+    EXPECT_LE(weights[weights.size() / 2] * 3, ratedLoad);
+    EXPECT_LE(weights[weights.size() * 9 / 10] * 3, ratedLoad * 2);
+    EXPECT_LE(aboveRated * 100, int(weights.size()));
+
+    // The erase came before the oldest record of either memory.
+    const qint64 erase = minutes(m.Get(M::EraseTimeSelector, M::EraseTimeAddress, 5));
+    EXPECT_LT(erase, minutes(m.Get(M::MainSelector, M::SumSlotAddress(0), M::SumSize)));
+    EXPECT_LT(erase, minutes(m.Get(M::MainSelector, M::EventSlotAddress(0), M::EventSize)));
 }

@@ -122,6 +122,8 @@ TEST(SimOptions, BadValuesAreRefused) {
         {"recorder-sim", "--com", "0"},
         {"recorder-sim", "--com", "x"},
         {"recorder-sim", "--baud", "-5"},
+        {"recorder-sim", "--baud", "1234"}, // a speed the tool refuses too
+        {"recorder-sim", "--history", "random"},
         {"recorder-sim", "--event-pointer", "XYZ"},
         {"recorder-sim", "--erase-ack-delay", "soon"},
         {"recorder-sim", "--unknown"},

@@ -180,3 +180,35 @@ TEST_F(SummaryReadoutTest, BreakIsToldAndOnlyTheRecordsTakenCount) {
 }
 
 } // namespace
+
+// Read on a screen and printed on A4: a chart 900 units wide prints 186 mm
+// (527 pt) wide, so a text of 14 units is 8 pt on paper; on a screen showing
+// it at 800 px or more, over 12 px.
+TEST_F(SummaryReadoutTest, ChartsAndTablesReadOnScreenAndOnPaper) {
+    GenerateOptions options;
+    options.events = 300;
+    options.sums = 200;
+    sim.Generate(options);
+    readEvents();
+    readSums();
+    const QString html = page();
+
+    static const QRegularExpression textSize(
+        QStringLiteral(R"re(<text [^>]*font-size="([0-9.]+)")re"));
+    int chartTexts = 0;
+    int small = 0;
+    for (auto it = textSize.globalMatch(html); it.hasNext(); ++chartTexts)
+        small += it.next().captured(1).toDouble() < 14.0 ? 1 : 0;
+    EXPECT_EQ(small, 0);
+    EXPECT_GT(chartTexts, 20);
+
+    // The counters that only grow are shown over their span, not from zero.
+    const qsizetype totals = html.indexOf(QStringLiteral("<figure id=\"chart-totals\">"));
+    ASSERT_GE(totals, 0);
+    const QString totalsChart =
+        html.mid(totals, html.indexOf(QStringLiteral("</figure>"), totals) - totals);
+    EXPECT_FALSE(totalsChart.contains(QStringLiteral(">0</text>")));
+    // The 100 % value with its unit; no column without a heading.
+    EXPECT_TRUE(html.contains(QStringLiteral("100% момент = 800 т·м")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<th></th>")));
+}

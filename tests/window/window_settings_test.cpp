@@ -206,6 +206,32 @@ TEST_F(StartUpTest, ChangesOfTheRunAreWrittenAtTheEnd) {
     EXPECT_EQ(lines[32], TextFile::Encode(QStringLiteral("Датчик ветра")) + "\r");
 }
 
+// Started from the menu there is no zorvan.ini in the start directory: the
+// user's copy in the configuration folder carries the settings over.
+TEST_F(StartUpTest, SettingsCarryOverThroughTheUsersConfigFolderUnlessTheStartHasAFile) {
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    ASSERT_FALSE(config.isEmpty()); // never the real user's folder
+    const QString userCopy = QDir(config).filePath(QStringLiteral("zorvan/zorvan.ini"));
+    ASSERT_EQ(UserSettingsPath(), userCopy);
+
+    OpenWindow().ComSpin->setValue(5);
+    CloseWindow();
+    ASSERT_TRUE(QFile::exists(userCopy));
+    EXPECT_EQ(OpenWindow().ComSpin->value(), 5);
+    CloseWindow();
+
+    // A file in the start directory still wins, and its values are saved.
+    WriteIni(QStringList{QStringLiteral("2400"), QStringLiteral("3"), QStringLiteral("800"),
+                         QStringLiteral("50"), QStringLiteral("момент"), QStringLiteral("1")} +
+             ListLines(MessageTexts::Defaults()));
+    TZorvan& w = OpenWindow();
+    EXPECT_EQ(w.ComSpin->value(), 3);
+    EXPECT_EQ(w.SpidSpin->value(), 2400);
+    CloseWindow();
+    EXPECT_EQ(ReadAll(userCopy).split('\n').value(1), "3\r");
+    EXPECT_TRUE(gateway.shown.empty());
+}
+
 TEST_F(StartUpTest, FailedSaveIsShownAndTheEndStillRuns) {
     TZorvan& w = OpenWindow();
     // A folder in the way of the file makes it impossible to write.
