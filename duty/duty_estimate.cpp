@@ -13,6 +13,9 @@ constexpr double SecondsPerYear = DaysPerYear * 86400.0;
 constexpr double ShortestPeriodDays = 1.0;
 // A rate from a few weeks carries the season in it.
 constexpr double ShortPeriodDays = 90.0;
+// Field 2.6, the date the recorder was installed on the crane.
+constexpr int RecorderInstalled = 281;
+constexpr int RecorderInstalledWidth = 10;
 
 QString Num(double v, int decimals) {
     return QString::number(v, 'f', decimals);
@@ -64,6 +67,16 @@ void ReadNameplate(const DutyInput& in, DutyEstimate& e) {
                          QStringLiteral(" Без срока службы нет прогноза циклов и фактической "
                                         "группы.");
     e.commissioned = ReadCommissioning(e.commissionedText);
+    // The counters run from the recorder's installation (or the last
+    // summator reset), which may be years after the crane's commissioning.
+    const QString installedText = IdentField(in.ident, RecorderInstalled, RecorderInstalledWidth);
+    const std::optional<QDate> installed = ReadCommissioning(installedText);
+    if (e.commissioned && installed && *installed > *e.commissioned)
+        e.notes << QStringLiteral("Регистратор установлен на кран %1 (2.6), позже ввода в "
+                                  "эксплуатацию %2: циклы до установки счетчик не знает, "
+                                  "циклы в год и израсходованный ресурс занижены.")
+                       .arg(installed->toString(QStringLiteral("dd.MM.yyyy")),
+                            e.commissioned->toString(QStringLiteral("dd.MM.yyyy")));
     if (!e.commissioned)
         e.reasons << unread(QStringLiteral("1.9 (дата ввода в эксплуатацию)"), e.commissionedText) +
                          QStringLiteral(" Циклы в год взяты по периоду прочитанных циклов.");

@@ -239,6 +239,12 @@ TEST(DutyEstimateTest, TheCountersBoundKpAndOldMarksAreSaidSo) {
     EXPECT_EQ(GroupName(e.nameplateGroup), "A4");
     EXPECT_TRUE(e.oldGroupMark);
     EXPECT_TRUE(e.notes.join('\n').contains(QString::fromUtf8("«4К»")));
+    // The recorder installed (2.6) after commissioning: its counters miss
+    // the years before, and a note says so.
+    EXPECT_FALSE(e.notes.join('\n').contains(QLatin1String("2.6")));
+    const QByteArray installed("01.01.2022");
+    std::copy(installed.begin(), installed.end(), in.ident.begin() + 280);
+    EXPECT_TRUE(EstimateDuty(in).notes.join('\n').contains(QLatin1String("2.6")));
     in.totalWeight = 550; // m = 0.55: 0.166 … 0.55 misses 0.125 still
     EXPECT_FALSE(*EstimateDuty(in).kpInRange);
     in.totalWeight = 500; // m = 0.5: 0.125 … 0.5
