@@ -4,6 +4,9 @@
 #include "readout/readout_log.h"
 #include "summary/summary_page.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <exception>
 
 namespace {
@@ -22,7 +25,10 @@ void NoteDutyEstimate(RunSummary& summary, const FinishedReadout& readout, const
     input.recordsWhole = sums.finished && sums.outcome == ReadoutOutcome::Completed;
     const DutyEstimate estimate = EstimateDuty(input);
     QString error;
-    if (DutyFileDue(estimate) && !WriteDutyFile(estimate, folder, &error) && error.isEmpty())
+    if (!DutyFileDue(estimate))
+        // An earlier readout's file would no longer match the page.
+        (void)QFile::remove(QDir(folder).filePath(DutyFileName));
+    else if (!WriteDutyFile(estimate, folder, &error) && error.isEmpty())
         error = QStringLiteral("?");
     summary.NoteDuty(estimate, error);
 }

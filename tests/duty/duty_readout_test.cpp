@@ -134,6 +134,10 @@ TEST_F(DutyReadoutTest, NoCycleWithAWeightNoFileButThePageSaysWhy) {
     sim.SetBytes(3, 1538, IdentBlock());
     QByteArray noWeight = QByteArray::fromHex("0010070326000001000009000003FF07");
     ASSERT_TRUE(sim.AppendSum(noWeight));
+    // An earlier readout's file is not left to contradict the page.
+    QFile earlier(run.filePath(DutyFileName));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
     RunSummary summary;
     SumReadout readout(host, requests, breakRequested, messages, pager, ident);
     readout.SetObserver(&summary);
