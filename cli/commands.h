@@ -2,6 +2,8 @@
 
 #include "cli/command_line.h"
 
+#include <optional>
+
 // The subcommands, each in a file of its own: the options it adds to its
 // parser and what it runs.
 
@@ -19,6 +21,15 @@ int RunSummator(const Invocation& in);
 
 void AddReplayOptions(QCommandLineParser& p);
 int RunReplay(const Invocation& in);
+
+void AddDutyOptions(QCommandLineParser& p);
+int RunDuty(const Invocation& in);
+
+// --rated-load T for the duty estimate (duty, summator); false with error
+// when the value is no rated load.
+void AddRatedLoadOption(QCommandLineParser& p);
+bool RatedLoadFromOptions(const QCommandLineParser& p, std::optional<double>& ratedLoad,
+                          QString& error);
 
 void AddPortsOptions(QCommandLineParser& p);
 int RunPorts(const Invocation& in);

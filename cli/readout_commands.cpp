@@ -96,6 +96,7 @@ void AddSummatorOptions(QCommandLineParser& p) {
                  QStringLiteral("After a complete readout, also make the word-processor report "
                                 "\"list.doc\" from the template \"Dot_n.dot\", both beside the "
                                 "program, as the window does.")});
+    AddRatedLoadOption(p);
 }
 
 int RunEvents(const Invocation& in) {
@@ -134,6 +135,9 @@ int RunEvents(const Invocation& in) {
 int RunSummator(const Invocation& in) {
     ReadoutSetup setup;
     int exitCode = ExitCode::Success;
+    std::optional<double> ratedLoad;
+    if (QString error; !RatedLoadFromOptions(in.options, ratedLoad, error))
+        return UsageFailure(in.console, QStringLiteral("summator"), error);
     if (!PrepareReadout(in, QStringLiteral("summator"), setup, exitCode))
         return exitCode;
 
@@ -160,7 +164,8 @@ int RunSummator(const Invocation& in) {
     }
     UpdateSummaryPage(summary,
                       {ReadoutKind::Summator, s.ComPortNumber, session.Clock, session.Ident,
-                       s.Texts, EventFilesWithReach(s.WeightMode), &readout, choice.fullScale},
+                       s.Texts, EventFilesWithReach(s.WeightMode), &readout, choice.fullScale,
+                       ratedLoad},
                       setup.folder);
 
     bool completed = messages.Completed();

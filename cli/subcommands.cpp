@@ -46,6 +46,15 @@ const std::vector<Subcommand>& Subcommands() {
                         "readout there, as a silent recorder would (exit code 1).\n") +
              ReadoutFilesHelp,
          AddReplayOptions, RunReplay, 2},
+        {QStringLiteral("duty"),
+         QStringLiteral("Estimates the crane's duty group and design life used (ISO 4301-1)."),
+         QStringLiteral("Estimates from a memory image (a run folder's \"recorder.img\" or a\n"
+                        "crane's archive), offline, what a summator readout writes as\n"
+                        "\"duty.json\": the load spectrum factor Kp of the cycles, the cycles per\n"
+                        "year, the actual group by ISO 4301-1 beside the nameplate's, and the\n"
+                        "share of the group's design life used. An estimate for the expert, not a\n"
+                        "verdict; what cannot be read is named instead of a figure."),
+         AddDutyOptions, RunDuty, 1},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"

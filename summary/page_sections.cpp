@@ -317,6 +317,7 @@ QString FilesSection(const QStringList& runFiles) {
         {QStringLiteral("report.xls"), QStringLiteral("отчет")},
         {QStringLiteral("zorvlog.txt"), QStringLiteral("журнал")},
         {QStringLiteral("zorvan.ini"), QStringLiteral("настройки")},
+        {QStringLiteral("duty.json"), QStringLiteral("режим работы крана, оценка")},
     };
     QString html = QStringLiteral("<section id=\"files\"><h2>Файлы</h2>\n<ul>");
     for (const QString& name : runFiles) {

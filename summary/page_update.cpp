@@ -1,9 +1,39 @@
 #include "summary/page_update.h"
 
+#include "duty/duty_report.h"
 #include "readout/readout_log.h"
 #include "summary/summary_page.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <exception>
+
+namespace {
+
+// The duty estimate of the summator readout just ended; duty.json is a new
+// file beside the others, and a failure to write it shows on the page only.
+void NoteDutyEstimate(RunSummary& summary, const FinishedReadout& readout, const QString& folder) {
+    const MemorySummary& sums = summary.Memory(ReadoutKind::Summator);
+    if (sums.records == 0)
+        return;
+    DutyInput input = summary.DutySamples();
+    std::copy(readout.ident.begin(), readout.ident.end(), input.ident.begin());
+    input.hasIdent = true;
+    input.recorderClock = ClockFromText(readout.clockText);
+    input.ratedLoadGiven = readout.ratedLoad;
+    input.recordsWhole = sums.finished && sums.outcome == ReadoutOutcome::Completed;
+    const DutyEstimate estimate = EstimateDuty(input);
+    QString error;
+    if (!DutyFileDue(estimate))
+        // An earlier readout's file would no longer match the page.
+        (void)QFile::remove(QDir(folder).filePath(DutyFileName));
+    else if (!WriteDutyFile(estimate, folder, &error) && error.isEmpty())
+        error = QStringLiteral("?");
+    summary.NoteDuty(estimate, error);
+}
+
+} // namespace
 
 void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, const QString& folder) {
     summary.NoteReadout(readout.kind, readout.comPort, readout.clockText, readout.ident);
@@ -12,6 +42,8 @@ void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, cons
                              readout.withReach ? RatingBasis::Moment : RatingBasis::Weight,
                              readout.fullScale, readout.sum->EraseTimeText());
     summary.SetEventTexts(readout.texts, readout.withReach);
+    if (readout.kind == ReadoutKind::Summator && readout.sum != nullptr)
+        NoteDutyEstimate(summary, readout, folder);
     QString error;
     try {
         if (WriteSummaryPage(summary, folder, &error))

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What a front end knew of a readout that has just ended.
 struct FinishedReadout {
     ReadoutKind kind = ReadoutKind::Events;
@@ -19,9 +21,14 @@ struct FinishedReadout {
     // The summator readout, for its spectrum; null after an event readout.
     const SumReadout* sum = nullptr;
     std::int32_t fullScale = 800; // the 100 % value the spectrum was rated against
+    // The rated load the user gave for the duty estimate, instead of the
+    // nameplate's.
+    std::optional<double> ratedLoad = std::nullopt;
 };
 
 // After a readout, its files closed: the run's summary page in folder. It
 // shows no box and never touches the readout; a page that cannot be written
-// is one line of the log "zorvlog.txt" in the current folder.
+// is one line of the log "zorvlog.txt" in the current folder. After a
+// summator readout that took cycles with a weight it also writes the duty
+// estimate duty.json into folder, before the page that links it.
 void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, const QString& folder);

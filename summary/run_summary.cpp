@@ -77,6 +77,9 @@ void RunSummary::ReadoutStarted(ReadoutKind kind, const QDateTime& computerTime)
         sumDays_.clear();
         cycles_ = 0;
         hasSpectrum_ = false;
+        dutyInput_ = DutyInput{};
+        duty_.reset();
+        dutyFileError_.clear();
     }
 }
 
@@ -118,6 +121,7 @@ void RunSummary::takeEvent(std::span<const std::uint8_t> record,
 }
 
 void RunSummary::takeSum(std::span<const std::uint8_t> record, const std::optional<QDateTime>& at) {
+    TakeSumRecord(dutyInput_, record);
     const RecordCopy copy = ReplyOf(record, 0xFF);
     const ReplyView reply(copy);
     const bool cycle = !NoCycle(reply);
@@ -174,4 +178,9 @@ void RunSummary::NoteSpectrum(const LoadSpectrum& spectrum, RatingBasis basis,
 void RunSummary::SetEventTexts(const MessageTexts& texts, bool withReach) {
     texts_ = texts;
     withReach_ = withReach;
+}
+
+void RunSummary::NoteDuty(const DutyEstimate& estimate, const QString& fileError) {
+    duty_ = estimate;
+    dutyFileError_ = fileError;
 }

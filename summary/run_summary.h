@@ -1,6 +1,8 @@
 #pragma once
 
 #include "decoding/reasons.h"
+#include "duty/duty_estimate.h"
+#include "duty/duty_input.h"
 #include "link/recorder_requests.h"
 #include "readout/event_files.h"
 #include "readout/readout_observer.h"
@@ -113,6 +115,14 @@ public:
     [[nodiscard]] std::int32_t FullScale() const { return fullScale_; }
     [[nodiscard]] const QString& EraseTimeText() const { return eraseTimeText_; }
 
+    // The summator's cycles and counters as the duty estimate takes them.
+    [[nodiscard]] const DutyInput& DutySamples() const { return dutyInput_; }
+    // The estimate made after the summator readout, and why duty.json could
+    // not be written (empty when it was, or was not due).
+    void NoteDuty(const DutyEstimate& estimate, const QString& fileError);
+    [[nodiscard]] const std::optional<DutyEstimate>& Duty() const { return duty_; }
+    [[nodiscard]] const QString& DutyFileError() const { return dutyFileError_; }
+
 private:
     [[nodiscard]] MemorySummary& memory(ReadoutKind kind) {
         return kind == ReadoutKind::Events ? events_ : sums_;
@@ -139,4 +149,7 @@ private:
     RatingBasis basis_ = RatingBasis::Moment;
     std::int32_t fullScale_ = 0;
     QString eraseTimeText_;
+    DutyInput dutyInput_;
+    std::optional<DutyEstimate> duty_;
+    QString dutyFileError_;
 };

@@ -1,5 +1,6 @@
 #include "summary/summary_page.h"
 
+#include "summary/duty_section.h"
 #include "summary/page_sections.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ QString SummaryPageHtml(const RunSummary& summary, const QStringList& runFiles) 
     html += ReadoutsSection(summary);
     html += EventsSection(summary);
     html += SummatorSection(summary);
+    html += DutySection(summary);
     html += FilesSection(runFiles);
     html += QStringLiteral("</body></html>\n");
     return html;

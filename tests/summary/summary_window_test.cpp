@@ -60,6 +60,11 @@ TEST_F(SummaryWindowTest, EachReadoutLeavesThePageAndTheLogAsItWas) {
     EXPECT_EQ(PageCell(html, "sums-records"), "60");
     EXPECT_FALSE(html.contains("не читался"));
     EXPECT_TRUE(html.contains("<a href=\"report.xls\">"));
+    // The duty estimate of the window's readout: its file and its section,
+    // with no message and no log line of its own.
+    EXPECT_TRUE(QFileInfo(runPath("duty.json")).size() > 0);
+    EXPECT_TRUE(html.contains("<a href=\"duty.json\">"));
+    EXPECT_TRUE(html.contains("<section id=\"duty\">"));
     // Written, the page adds nothing to the log: it ends with the readout's steps.
     lines = log();
     ASSERT_GE(lines.size(), 2);

@@ -1,0 +1,79 @@
+// `duty`: the crane's duty by ISO 4301-1 from a memory image, offline: the
+// estimate a summator readout writes as duty.json and shows on its page.
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "duty/duty_estimate.h"
+#include "duty/duty_image.h"
+#include "duty/duty_report.h"
+#include "image/image_file.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+void AddRatedLoadOption(QCommandLineParser& p) {
+    p.addOption({QStringLiteral("rated-load"),
+                 QStringLiteral("The crane's rated load in tonnes for the duty estimate, instead "
+                                "of the identification's field 1.6."),
+                 QStringLiteral("T")});
+}
+
+bool RatedLoadFromOptions(const QCommandLineParser& p, std::optional<double>& ratedLoad,
+                          QString& error) {
+    ratedLoad.reset();
+    if (!p.isSet(QStringLiteral("rated-load")))
+        return true;
+    const QString text = p.value(QStringLiteral("rated-load"));
+    ratedLoad = ReadRatedLoad(text);
+    if (!ratedLoad)
+        error = QStringLiteral("the rated load is a number of tonnes above 0, not '%1'").arg(text);
+    return ratedLoad.has_value();
+}
+
+void AddDutyOptions(QCommandLineParser& p) {
+    p.addPositionalArgument(QStringLiteral("image"),
+                            QStringLiteral("The memory image: a run folder's recorder.img or a "
+                                           "crane's archive."));
+    AddRatedLoadOption(p);
+    p.addOption({QStringLiteral("json"),
+                 QStringLiteral("Print the estimate as the file duty.json holds it.")});
+}
+
+int RunDuty(const Invocation& in) {
+    const QString command = QStringLiteral("duty");
+    const QStringList arguments = in.options.positionalArguments();
+    if (arguments.size() != 1)
+        return UsageFailure(in.console, command, QStringLiteral("duty takes one memory image"));
+    std::optional<double> ratedLoad;
+    QString error;
+    if (!RatedLoadFromOptions(in.options, ratedLoad, error))
+        return UsageFailure(in.console, command, error);
+
+    MemoryImage image;
+    const ImageLoad load = LoadMemoryImageFile(arguments[0], image);
+    if (!load.ok) {
+        in.console.Err(QStringLiteral("zorvan-cli: cannot load the image %1: %2")
+                           .arg(QDir::toNativeSeparators(arguments[0]), load.error));
+        return ExitCode::FileFailure;
+    }
+    DutyImageRead read = DutyInputFromImage(image);
+    read.input.ratedLoadGiven = ratedLoad;
+    if (!read.missing.isEmpty())
+        in.console.Err(QStringLiteral("zorvan-cli: ") + read.missing +
+                       QStringLiteral("; taken %1 summator records").arg(read.records));
+    const DutyEstimate estimate = EstimateDuty(read.input);
+    if (in.options.isSet(QStringLiteral("json"))) {
+        // The file's bytes as they are, whatever the terminal's encoding.
+        const QByteArray json = DutyJson(estimate);
+        std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+        std::fflush(stdout);
+    } else {
+        QString text = DutyText(estimate);
+        text.chop(1);
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            in.console.Out(line);
+    }
+    return ExitCode::Success;
+}

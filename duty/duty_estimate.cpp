@@ -1,0 +1,261 @@
+#include "duty/duty_estimate.h"
+
+#include "duty/duty_scheme.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double DaysPerYear = 365.25;
+constexpr double SecondsPerYear = DaysPerYear * 86400.0;
+// Under a day of cycles says nothing of a year.
+constexpr double ShortestPeriodDays = 1.0;
+// A rate from a few weeks carries the season in it.
+constexpr double ShortPeriodDays = 90.0;
+// Field 2.6, the date the recorder was installed on the crane.
+constexpr int RecorderInstalled = 281;
+constexpr int RecorderInstalledWidth = 10;
+
+QString Num(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+void ReadNameplate(const DutyInput& in, DutyEstimate& e) {
+    if (!in.hasIdent) {
+        e.reasons << QStringLiteral("Идентификационная информация не прочитана: нет "
+                                    "грузоподъемности, группы, срока службы и даты ввода.");
+    } else {
+        e.ratedLoadText =
+            IdentField(in.ident, NameplateField::RatedLoad, NameplateField::RatedLoadWidth);
+        e.groupText = IdentField(in.ident, NameplateField::Group, NameplateField::GroupWidth);
+        e.lifeText =
+            IdentField(in.ident, NameplateField::ServiceLife, NameplateField::ServiceLifeWidth);
+        e.commissionedText =
+            IdentField(in.ident, NameplateField::Commissioned, NameplateField::CommissionedWidth);
+    }
+    const auto unread = [](const QString& field, const QString& text) {
+        return text.isEmpty() ? QStringLiteral("Поле %1 пусто.").arg(field)
+                              : QStringLiteral("Поле %1 «%2» не читается.").arg(field, text);
+    };
+    if (in.ratedLoadGiven && *in.ratedLoadGiven > 0) {
+        e.ratedLoad = in.ratedLoadGiven;
+        e.ratedLoadGiven = true;
+    } else if (in.hasIdent) {
+        e.ratedLoad = ReadRatedLoad(e.ratedLoadText);
+        if (!e.ratedLoad)
+            e.reasons << unread(QStringLiteral("1.6 (грузоподъемность)"), e.ratedLoadText) +
+                             QStringLiteral(" Без грузоподъемности нет Kp; её можно задать "
+                                            "(--rated-load).");
+    }
+    if (!in.hasIdent)
+        return;
+    if (const std::optional<GroupReading> g = ReadGroup(e.groupText)) {
+        e.nameplateGroup = g->group;
+        e.oldGroupMark = g->oldMark;
+        if (g->oldMark)
+            e.notes << QStringLiteral("Группа «%1» (старое обозначение) прочитана как %2.")
+                           .arg(e.groupText, GroupName(g->group));
+    } else {
+        e.reasons << unread(QStringLiteral("1.7 (группа классификации)"), e.groupText) +
+                         QStringLiteral(" Без группы по паспорту нет доли израсходованного "
+                                        "ресурса.");
+    }
+    e.lifeYears = ReadServiceLife(e.lifeText);
+    if (!e.lifeYears)
+        e.reasons << unread(QStringLiteral("1.8 (нормативный срок службы)"), e.lifeText) +
+                         QStringLiteral(" Без срока службы нет прогноза циклов и фактической "
+                                        "группы.");
+    e.commissioned = ReadCommissioning(e.commissionedText);
+    // The counters run from the recorder's installation (or the last
+    // summator reset), which may be years after the crane's commissioning.
+    const QString installedText = IdentField(in.ident, RecorderInstalled, RecorderInstalledWidth);
+    const std::optional<QDate> installed = ReadCommissioning(installedText);
+    if (e.commissioned && installed && *installed > *e.commissioned)
+        e.notes << QStringLiteral("Регистратор установлен на кран %1 (2.6), позже ввода в "
+                                  "эксплуатацию %2: циклы до установки счетчик не знает, "
+                                  "циклы в год и израсходованный ресурс занижены.")
+                       .arg(installed->toString(QStringLiteral("dd.MM.yyyy")),
+                            e.commissioned->toString(QStringLiteral("dd.MM.yyyy")));
+    if (!e.commissioned)
+        e.reasons << unread(QStringLiteral("1.9 (дата ввода в эксплуатацию)"), e.commissionedText) +
+                         QStringLiteral(" Циклы в год взяты по периоду прочитанных циклов.");
+}
+
+void RateCycles(const DutyInput& in, DutyEstimate& e) {
+    double sum = 0;
+    for (const DutyCycle& c : in.cycles) {
+        ++e.cycles;
+        if (c.time.isValid()) {
+            if (!e.oldest.isValid() || c.time < e.oldest)
+                e.oldest = c.time;
+            if (!e.newest.isValid() || c.time > e.newest)
+                e.newest = c.time;
+        }
+        if (c.weight == 0xFF) {
+            ++e.cyclesNoWeight;
+            continue;
+        }
+        ++e.cyclesRated;
+        if (!e.ratedLoad)
+            continue;
+        const double ratio = c.weight / *e.ratedLoad;
+        if (ratio > 1.0)
+            ++e.overloads;
+        sum += ratio * ratio * ratio;
+    }
+    if (e.cyclesRated == 0) {
+        e.reasons << (e.cycles == 0 ? QStringLiteral("Нет прочитанных циклов: нет Kp.")
+                                    : QStringLiteral("Ни у одного цикла нет веса: нет Kp."));
+        return;
+    }
+    if (!e.ratedLoad)
+        return;
+    e.kp = sum / e.cyclesRated;
+    e.loadState = Iso4301::LoadStateIndex(*e.kp);
+    e.kpAboveOne = *e.kp > 1.0;
+    if (e.kpAboveOne)
+        e.notes << QStringLiteral("Kp = %1 больше 1: циклы тяжелее номинальной "
+                                  "грузоподъемности; отнесено к Q4. Проверьте поле 1.6 и "
+                                  "перегрузы.")
+                       .arg(Num(*e.kp, 3));
+    if (e.cyclesNoWeight > 0)
+        e.notes << QStringLiteral("Циклов без веса: %1, в Kp не вошли.").arg(e.cyclesNoWeight);
+    if (!in.recordsWhole)
+        e.notes << QStringLiteral("Прочитаны не все записи: Kp только по прочитанным.");
+}
+
+void CheckCounters(const DutyInput& in, DutyEstimate& e) {
+    if (!in.totalCycles)
+        e.reasons << QStringLiteral("Счетчик циклов не прочитан (нет записи или она стерта): нет "
+                                    "циклов за срок, доли ресурса и прогноза.");
+    else
+        e.cyclesTotal = in.totalCycles;
+    e.weightTotal = in.totalWeight;
+    if (!e.cyclesTotal || *e.cyclesTotal == 0 || !e.weightTotal || !e.ratedLoad)
+        return;
+    const double m = *e.weightTotal / (double(*e.cyclesTotal) * *e.ratedLoad);
+    e.meanLoad = m;
+    if (!e.kp)
+        return;
+    // Kp is the mean of r³, the counters give the mean of r: for r ≤ 1,
+    // mean(r)³ ≤ mean(r³) ≤ mean(r). With overloads only the lower bound holds.
+    constexpr double slack = 1e-9;
+    const bool above = *e.kp >= m * m * m - slack;
+    const bool below = e.overloads > 0 || *e.kp <= m + slack;
+    e.kpInRange = above && below;
+    if (!*e.kpInRange)
+        e.notes << QStringLiteral("Kp прочитанных циклов (%1) вне границ, которые дают счетчики "
+                                  "(%2 … %3): прочитанные циклы нетипичны для всего срока или "
+                                  "счетчики не сходятся с весами циклов.")
+                       .arg(Num(*e.kp, 3), Num(m * m * m, 3), Num(m, 3));
+    if (e.overloads > 0)
+        e.notes << QStringLiteral("Перегрузов среди прочитанных циклов: %1; верхняя граница "
+                                  "Kp по счетчикам не действует.")
+                       .arg(e.overloads);
+}
+
+void Rate(DutyEstimate& e) {
+    if (e.commissioned && e.recorderClock.isValid() && e.cyclesTotal) {
+        const qint64 days = e.commissioned->daysTo(e.recorderClock.date());
+        if (days > 0) {
+            e.rateYears = days / DaysPerYear;
+            e.cyclesPerYear = *e.cyclesTotal / e.rateYears;
+            e.rateBasis = RateBasis::Commissioning;
+            return;
+        }
+        e.reasons << QStringLiteral("Дата ввода %1 не раньше часов регистратора %2.")
+                         .arg(e.commissioned->toString(QStringLiteral("dd.MM.yyyy")),
+                              e.recorderClock.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    } else if (e.commissioned && !e.recorderClock.isValid()) {
+        e.reasons << QStringLiteral("Часы регистратора не прочитаны: срок с ввода в "
+                                    "эксплуатацию неизвестен.");
+    }
+    if (!e.oldest.isValid() || !e.newest.isValid()) {
+        e.reasons << QStringLiteral("Нет датированных циклов: нет циклов в год.");
+        return;
+    }
+    const double seconds = double(e.oldest.secsTo(e.newest));
+    if (seconds < ShortestPeriodDays * 86400.0) {
+        e.reasons << QStringLiteral("Прочитанные циклы охватывают меньше суток: нет циклов в "
+                                    "год.");
+        return;
+    }
+    e.rateYears = seconds / SecondsPerYear;
+    e.cyclesPerYear = e.cycles / e.rateYears;
+    e.rateBasis = RateBasis::Cycles;
+    e.notes << QStringLiteral("Циклы в год — по %1 циклам за %2 сут.; сезонность и простои "
+                              "этот период не отражает.")
+                   .arg(e.cycles)
+                   .arg(Num(seconds / 86400.0, 1));
+    if (seconds < ShortPeriodDays * 86400.0)
+        e.notes << QStringLiteral("Период прочитанных циклов короче %1 сут.: темп работы "
+                                  "оценен грубо.")
+                       .arg(int(ShortPeriodDays));
+}
+
+void Classify(DutyEstimate& e) {
+    if (e.cyclesPerYear && e.lifeYears) {
+        e.projectedCycles = *e.cyclesPerYear * *e.lifeYears;
+        e.utilization = Iso4301::UtilizationIndex(*e.projectedCycles);
+        if (e.loadState)
+            e.group = Iso4301::Group(*e.loadState, *e.utilization);
+    }
+    if (!e.group && e.lifeYears && e.cyclesPerYear && !e.loadState)
+        e.reasons << QStringLiteral("Без Kp нет фактической группы.");
+    if (!e.nameplateGroup || !e.kp || !e.cyclesTotal)
+        return;
+    e.budget = Iso4301::GroupBudget(*e.nameplateGroup);
+    e.equivalentCycles = *e.cyclesTotal * *e.kp;
+    e.lifeUsed = *e.equivalentCycles / *e.budget;
+    if (*e.lifeUsed >= 1.0)
+        e.notes << QStringLiteral("По оценке ресурс группы %1 израсходован.")
+                       .arg(GroupName(e.nameplateGroup));
+    if (!e.cyclesPerYear)
+        return;
+    const double perYear = *e.cyclesPerYear * *e.kp;
+    if (perYear <= 0) {
+        e.reasons << QStringLiteral("Kp = 0: ресурс при таком темпе не расходуется, остаток лет "
+                                    "не определен.");
+        return;
+    }
+    e.yearsLeft = std::max(0.0, (*e.budget - *e.equivalentCycles) / perYear);
+}
+
+} // namespace
+
+DutyEstimate EstimateDuty(const DutyInput& input) {
+    DutyEstimate e;
+    e.recorderClock = input.recorderClock;
+    e.recordsWhole = input.recordsWhole;
+    ReadNameplate(input, e);
+    RateCycles(input, e);
+    CheckCounters(input, e);
+    Rate(e);
+    Classify(e);
+    if (e.cyclesTotal && e.cycles > 0 && double(*e.cyclesTotal) > e.cycles)
+        e.notes << QStringLiteral("Kp взят по %1 прочитанным циклам и принят для всех %2 "
+                                  "циклов по счетчику.")
+                       .arg(e.cyclesRated)
+                       .arg(*e.cyclesTotal);
+    return e;
+}
+
+QString LoadStateName(const std::optional<int>& index) {
+    return index ? QString::fromLatin1(Iso4301::LoadStates[std::size_t(*index)].name) : QString();
+}
+
+QString UtilizationName(const std::optional<int>& index) {
+    return index ? QString::fromLatin1(Iso4301::UtilizationClasses[std::size_t(*index)].name)
+                 : QString();
+}
+
+QString GroupName(const std::optional<int>& group) {
+    return group ? QString::fromLatin1(Iso4301::GroupName(*group)) : QString();
+}
+
+QString DutyDisclaimer() {
+    return QStringLiteral("Это оценка по ISO 4301-1 (ГОСТ 25546-82) из записей регистратора — "
+                          "исходные данные для экспертизы промышленной безопасности, а не ее "
+                          "заключение.");
+}

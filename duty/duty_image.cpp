@@ -1,0 +1,59 @@
+#include "duty/duty_image.h"
+
+#include "link/recorder_requests.h"
+#include "readout/readout_log.h"
+#include "summator/sum_readout.h"
+
+namespace {
+
+std::span<const std::uint8_t> Span(const QByteArray& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
+}
+
+} // namespace
+
+DutyImageRead DutyInputFromImage(const MemoryImage& image) {
+    using namespace RecorderMap;
+    DutyImageRead out;
+    DutyInput& in = out.input;
+    if (const auto ident = image.Bytes(IdentSelector, IdentAddress, IdentSize)) {
+        std::copy_n(Span(*ident).begin(), in.ident.size(), in.ident.begin());
+        in.hasIdent = true;
+    }
+    if (const auto clock = image.Bytes(ClockSelector, ClockAddress, ClockLength))
+        in.recorderClock = ClockFromBytes(Span(*clock));
+
+    const auto lastSlot = image.Bytes(MemorySelector, LastSumSlot, SumLength);
+    const auto pointers = image.Bytes(PointerSelector, PointerAddress, PointerLength);
+    if (!lastSlot || !pointers) {
+        in.recordsWhole = false;
+        out.missing = QStringLiteral("в образе нет указателя сумматора или последней записи");
+        return out;
+    }
+    const auto p = Span(*pointers);
+    const std::uint32_t pointer =
+        std::uint32_t(p[4]) << 24 | std::uint32_t(p[5]) << 16 | std::uint32_t(p[6]) << 8 | p[7];
+    if (!ValidSumPointer(pointer)) {
+        in.recordsWhole = false;
+        out.missing = QStringLiteral("указатель сумматора в образе некорректен");
+        return out;
+    }
+    bool wrapped = false;
+    for (const char b : *lastSlot)
+        wrapped = wrapped || static_cast<std::uint8_t>(b) != 0xFF;
+    const SumRange range = SumReadRange(pointer, wrapped);
+    for (std::uint32_t at = range.start;; at = PreviousSumSlot(at, wrapped)) {
+        const auto record = image.Bytes(MemorySelector, at, SumLength);
+        if (!record) {
+            in.recordsWhole = false;
+            out.missing = QStringLiteral("в образе нет записи сумматора по адресу ") + Hex5(at) +
+                          QStringLiteral("h");
+            break;
+        }
+        TakeSumRecord(in, Span(*record));
+        ++out.records;
+        if (at == range.end)
+            break;
+    }
+    return out;
+}
