@@ -156,6 +156,47 @@ TEST_F(CliProcessTest, ImageReplayAndSinceLastGiveTheSameFiles) {
     EXPECT_EQ(Run({"replay", QDir(outDir.path()).filePath("zorvan.xls"), "events"}).exitCode, 3);
 }
 
+// Two processes read two cranes that identify alike into one archive at
+// once: both finish, the database stays whole, and a revisit of either
+// writes what its full readout wrote.
+TEST_F(CliProcessTest, TwoReadoutsAtOnceShareOneArchiveSoundly) {
+    GenerateOptions options;
+    options.events = 400;
+    options.seed = 31;
+    sim.Generate(options);
+    RecorderSimulator twin;
+    ASSERT_TRUE(twin.Start());
+    BindPort(2, twin.DevicePath());
+    options.seed = 32;
+    options.identSeed = 31;
+    twin.Generate(options);
+
+    const QDateTime clock(QDate(2026, 12, 7), QTime(9, 4));
+    QTemporaryDir fullDir[2];
+    QProcess process[2];
+    for (int i = 0; i < 2; ++i) {
+        (i == 0 ? sim : twin).SetClock(clock);
+        Start(process[i], {"events", "--com", QString::number(i + 1), "--out",
+                           fullDir[i].path(), "-q"});
+    }
+    for (QProcess& p : process) {
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_FALSE(p.readAllStandardError().contains("Архив"));
+    }
+    for (int i = 0; i < 2; ++i) {
+        (i == 0 ? sim : twin).SetClock(clock);
+        QTemporaryDir sinceDir;
+        const CliRun since = Run({"events", "--com", QString::number(i + 1), "--since-last",
+                                  "--out", sinceDir.path(), "-q"});
+        EXPECT_EQ(since.exitCode, 0) << since.err.toStdString();
+        EXPECT_FALSE(since.err.contains("Архив")) << since.err.toStdString();
+        EXPECT_TRUE(Bytes(sinceDir.path(), "zorvan.xls") == Bytes(fullDir[i].path(), "zorvan.xls"))
+            << "crane " << i + 1;
+    }
+    twin.Stop();
+}
+
 TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordReport) {
     GenerateOptions options;
     options.wrapped = true;
