@@ -94,7 +94,7 @@ TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordR
     ASSERT_EQ(gateway.texts(),
               QStringList{"Данные прочитаны в файлы report.xls, summator.xls, summator.txt"});
 
-    // Out of the way: a run in the same second would share the folder.
+    // Out of the way, beside the tool's own run folder.
     const QString windowFiles = QDir(startDir.path()).filePath("window");
     const QString runFolder = w.RunFolder();
     CloseWindow();
