@@ -205,25 +205,6 @@ bool SaveUserSettings(const QString& userPath, const Settings& s) {
     return SaveSettings(userPath, s);
 }
 
-QString RunFolderName(const QDateTime& at) {
-    // The date alone when the time is exactly midnight, as the date-and-time
-    // text then leaves the time out.
-    if (at.time().msecsSinceStartOfDay() == 0)
-        return at.toString(QStringLiteral("dd_MM_yyyy"));
-    return at.toString(QStringLiteral("dd_MM_yyyy_HH_mm_ss"));
-}
-
-QString MakeRunFolder(const QDir& dir, const QDateTime& at) {
-    const QString name = RunFolderName(at);
-    // Two starts within one second share the folder.
-    if (!dir.exists(name) && !dir.mkdir(name))
-        return QString();
-    const QFileInfo info(dir.absoluteFilePath(name));
-    if (!info.isDir())
-        return QString();
-    return info.absoluteFilePath();
-}
-
 bool FileExists(const QString& name) {
     if (name.isEmpty())
         return false;

@@ -85,15 +85,6 @@ struct SettingsLoad {
 // False on any failure or for an empty path.
 [[nodiscard]] bool SaveUserSettings(const QString& userPath, const Settings& s);
 
-// Run folder name: dd_MM_yyyy_HH_mm_ss, the date alone (dd_MM_yyyy) at
-// exactly midnight (00:00:00.000).
-[[nodiscard]] QString RunFolderName(const QDateTime& at);
-
-// Makes the run folder in dir (an existing folder of that name is used as it
-// is) and returns its absolute path; empty on failure. The current directory
-// is not changed.
-[[nodiscard]] QString MakeRunFolder(const QDir& dir, const QDateTime& at);
-
 // True when a file of that name can be opened for reading now; false
 // otherwise or for an empty name. Opens read-only and closes at once.
 [[nodiscard]] bool FileExists(const QString& name);

@@ -4,6 +4,7 @@
 #include "app/readout_window.h"
 #include "app/time_form.h"
 #include "link/port_finder.h"
+#include "readout/run_folder.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

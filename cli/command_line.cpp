@@ -228,14 +228,21 @@ OutputChoice FilesFromOptions(const QCommandLineParser& p) {
 }
 
 std::optional<ClockSetting> ParseClockSetting(const QString& text, const QDateTime& now) {
-    const QDateTime at =
-        text == QLatin1String("now")
-            ? now
-            : QDateTime::fromString(text.simplified(), QStringLiteral("d.M.yyyy h:mm"));
-    if (!at.isValid() || at.date().year() < 2000 || at.date().year() > 2099)
+    QDate date = now.date();
+    QTime time = now.time();
+    if (text != QLatin1String("now")) {
+        // A date and a time, never a moment of the computer's time zone: the
+        // recorder's clock has none, so a time in a daylight-saving gap is
+        // as good as any.
+        const QStringList parts = text.simplified().split(QLatin1Char(' '));
+        if (parts.size() != 2)
+            return std::nullopt;
+        date = QDate::fromString(parts[0], QStringLiteral("d.M.yyyy"));
+        time = QTime::fromString(parts[1], QStringLiteral("h:mm"));
+    }
+    if (!date.isValid() || !time.isValid() || date.year() < 2000 || date.year() > 2099)
         return std::nullopt;
-    return ClockSetting{at.date().year(), at.date().month(), at.date().day(), at.time().hour(),
-                        at.time().minute()};
+    return ClockSetting{date.year(), date.month(), date.day(), time.hour(), time.minute()};
 }
 
 int UsageFailure(Console& console, const QString& command, const QString& error) {

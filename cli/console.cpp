@@ -1,5 +1,10 @@
 #include "cli/console.h"
 
+#include "readout/text_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -36,6 +41,30 @@ bool IsFileErrorText(const QString& text) {
     return false;
 }
 
+QString FileOpenDetail(const QString& text) {
+    const QString prefix = QStringLiteral("Невозможно открыть файл ");
+    if (!text.startsWith(prefix) || text.size() == prefix.size())
+        return QString();
+    const QFileInfo file(QDir::fromNativeSeparators(text.mid(prefix.size())));
+    const QString path = file.absoluteFilePath();
+    const TextFile::OpenFailure last = TextFile::LastOpenFailure();
+    QString reason;
+    if (QDir::cleanPath(last.path) == QDir::cleanPath(path))
+        reason = last.reason;
+    else if (file.isDir())
+        reason = QStringLiteral("a folder of that name is in the way");
+    else if (!QFileInfo(file.absolutePath()).isDir())
+        reason = QStringLiteral("no such folder");
+    else if (file.exists() ? !file.isWritable() : !QFileInfo(file.absolutePath()).isWritable())
+        reason = QStringLiteral("permission denied");
+    else if (!file.exists())
+        reason = QStringLiteral("no such file"); // a file to be read, e.g. the report's template
+    else
+        reason = QStringLiteral("reason unknown");
+    return QStringLiteral("zorvan-cli: cannot open %1: %2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
 ReadoutProgress::Style ProgressStyleFor(bool quiet) {
     if (quiet)
         return ReadoutProgress::Style::Quiet;
@@ -48,6 +77,11 @@ void Console::inform(MessageIcon, const QString& text) {
     if (IsFileErrorText(text))
         fileError_ = true;
     Err(text);
+    // The box names the file as the readout opened it; a terminal user also
+    // wants to know where that is and what stood in the way.
+    const QString detail = FileOpenDetail(text);
+    if (!detail.isEmpty())
+        Err(detail);
 }
 
 bool Console::confirm(const QString& text) {

@@ -34,6 +34,10 @@ private:
 // A message that says a file could not be opened, written or closed.
 [[nodiscard]] bool IsFileErrorText(const QString& text);
 
+// For "Невозможно открыть файл NAME": a line with the file's full path and
+// why it could not be opened; empty for any other text.
+[[nodiscard]] QString FileOpenDetail(const QString& text);
+
 // The progress style for standard error: a bar on a terminal, a line every
 // few seconds otherwise, nothing when quiet.
 [[nodiscard]] ReadoutProgress::Style ProgressStyleFor(bool quiet);

@@ -9,6 +9,24 @@
 // as the readouts open their files by bare name: dir when given (made when
 // missing), else a new run folder in the current directory, named after the
 // moment as the window names its run folder. Its absolute path, or empty
-// after "Невозможно создать папку " and the folder was told.
+// after "Невозможно создать папку " and the folder was told. made tells
+// whether a new run folder was made.
 [[nodiscard]] QString EnterOutputFolder(const QString& dir, const QDateTime& now,
-                                        MessageGateway& messages);
+                                        MessageGateway& messages, bool* made = nullptr);
+
+// A run folder made for a command that then failed before writing anything
+// is not left behind: when it goes, the folder is removed if still empty
+// (and the current directory is its parent again).
+class EmptyRunFolderSweep {
+public:
+    EmptyRunFolderSweep() = default;
+    ~EmptyRunFolderSweep();
+    EmptyRunFolderSweep(const EmptyRunFolderSweep&) = delete;
+    EmptyRunFolderSweep& operator=(const EmptyRunFolderSweep&) = delete;
+
+    // The run folder to look at; nothing for a folder given with --out.
+    void Watch(const QString& folder) { folder_ = folder; }
+
+private:
+    QString folder_;
+};

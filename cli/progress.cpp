@@ -50,7 +50,20 @@ QString ProgressText(std::int64_t records, std::int64_t elapsedMs, std::int64_t 
 
 ReadoutProgress::ReadoutProgress(Style style, std::FILE* stream) : style_(style), stream_(stream) {}
 
+void ReadoutProgress::Stage(const QString& what) {
+    const bool first = stage_.isEmpty();
+    stage_ = what;
+    stageShown_ = false;
+    if (style_ == Style::Quiet)
+        return;
+    // A bar follows every step; lines come every few seconds, the first at once.
+    if (style_ == Style::Bar || first || shown_.elapsed() >= LineIntervalMs)
+        draw();
+}
+
 void ReadoutProgress::Start(std::int64_t maximum) {
+    stage_.clear();
+    stageShown_ = true;
     maximum_ = maximum;
     position_ = 0;
     records_ = 0;
@@ -70,7 +83,7 @@ void ReadoutProgress::Record(std::int64_t position) {
 }
 
 void ReadoutProgress::Suspend() {
-    if (style_ == Style::Quiet || (records_ == shownRecords_ && !lineOpen_))
+    if (style_ == Style::Quiet || (records_ == shownRecords_ && stageShown_ && !lineOpen_))
         return;
     // The last state stays on screen above what follows.
     draw();
@@ -82,13 +95,19 @@ void ReadoutProgress::Suspend() {
 }
 
 QString ReadoutProgress::text() const {
+    if (!stage_.isEmpty())
+        return stage_;
     return ProgressText(records_, started_.elapsed(), position_, maximum_);
 }
 
 void ReadoutProgress::draw() {
     shown_.start();
     shownRecords_ = records_;
-    if (style_ == Style::Bar) {
+    stageShown_ = true;
+    if (style_ == Style::Bar && !stage_.isEmpty()) {
+        std::fputs(("\r" + stage_.toLocal8Bit() + "\x1b[K").constData(), stream_);
+        lineOpen_ = true;
+    } else if (style_ == Style::Bar) {
         // Back to the start of the line, and clear what a longer text left.
         const QString line = ProgressBar(position_, maximum_, BarWidth) + QLatin1Char(' ') + text();
         std::fputs(("\r" + line.toLocal8Bit() + "\x1b[K").constData(), stream_);

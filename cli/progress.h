@@ -22,6 +22,9 @@ public:
 
     ReadoutProgress(Style style, std::FILE* stream);
 
+    // Before the records: what is being read now (e.g. the identification),
+    // shown in place of the records' progress until Start.
+    void Stage(const QString& what);
     // A readout starts reading its records.
     void Start(std::int64_t maximum);
     // One more record read; position is the readout's position after it.
@@ -43,6 +46,8 @@ private:
     std::int64_t records_ = 0;
     std::int64_t shownRecords_ = 0;
     bool lineOpen_ = false; // a bar is drawn and its line not yet ended
+    QString stage_;         // shown until the records start
+    bool stageShown_ = true;
 };
 
 // "записей: 1234  45%  8800 зап/с  осталось 0:03". The rate and the time

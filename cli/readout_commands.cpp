@@ -46,6 +46,7 @@ struct ReadoutSetup {
     Settings settings;
     OutputChoice files;
     QString folder;
+    bool madeFolder = false; // a new run folder, not one given with --out
 };
 
 bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& setup,
@@ -57,7 +58,7 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
     }
     setup.files = FilesFromOptions(in.options);
     setup.folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
-                                     QDateTime::currentDateTime(), in.console);
+                                     QDateTime::currentDateTime(), in.console, &setup.madeFolder);
     if (setup.folder.isEmpty()) {
         exitCode = ExitCode::FileFailure;
         return false;
@@ -104,10 +105,14 @@ int RunEvents(const Invocation& in) {
     int exitCode = ExitCode::Success;
     if (!PrepareReadout(in, QStringLiteral("events"), setup, exitCode))
         return exitCode;
+    EmptyRunFolderSweep sweep;
+    if (setup.madeFolder)
+        sweep.Watch(setup.folder);
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    session.ShowStages();
     CompletionWatch messages(in.console, EventFinalMessage(setup.files));
     const Settings& s = setup.settings;
     RunSummary summary;
@@ -140,10 +145,14 @@ int RunSummator(const Invocation& in) {
         return UsageFailure(in.console, QStringLiteral("summator"), error);
     if (!PrepareReadout(in, QStringLiteral("summator"), setup, exitCode))
         return exitCode;
+    EmptyRunFolderSweep sweep;
+    if (setup.madeFolder)
+        sweep.Watch(setup.folder);
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    session.ShowStages();
     CompletionWatch messages(in.console, SumFinalMessage(setup.files));
     SumReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
                        session.Ident);

@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "link/dtrans.h"
 #include "link/pordt.h"
+#include "link/read_observer.h"
 #include "link/recorder_requests.h"
 #include "readout/print_pager.h"
 #include "readout/readout_host.h"
@@ -17,7 +18,7 @@
 //
 // As the readouts' host it shows their progress on the console; status bar
 // texts, colours and panels have no place there.
-class RecorderSession : public ReadoutHost {
+class RecorderSession : public ReadoutHost, private ReadObserver {
 public:
     RecorderSession(Console& console, BreakSignal& breakSignal);
     ~RecorderSession() override;
@@ -28,6 +29,10 @@ public:
     [[nodiscard]] bool Begin(int com, int baud);
     // Closes the port; harmless when it is closed.
     void End();
+    // From now on the progress line tells what is being read until the
+    // records start: the identification block by block, then the clock and
+    // pointers (a readout's first 13 s).
+    void ShowStages();
 
     bool BreakRequested = false;
     Pordt Port;
@@ -47,6 +52,9 @@ public:
     [[nodiscard]] QString ClockText() const override { return Clock; }
 
 private:
+    void BlockRead(std::uint32_t address, std::uint8_t selector, const std::uint8_t* data,
+                   std::uint16_t length) override;
+
     Console& console_;
     BreakSignal& breakSignal_;
 };

@@ -2,12 +2,14 @@
 // serial port and without the pauses a recorder is owed.
 
 #include "app/readout_settings.h"
+#include "cli/break_signal.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/output_folder.h"
 #include "image/image_file.h"
 #include "image/replay.h"
+#include "readout/readout_log.h"
 
 #include <QDir>
 
@@ -63,10 +65,23 @@ int RunReplay(const Invocation& in) {
         return ExitCode::FileFailure;
     }
 
+    // Nothing of the memory asked for: no folder and no empty files.
+    if (!ImageHoldsMemory(image, kind)) {
+        in.console.Err(QStringLiteral("zorvan-cli: the image %1 holds no %2 memory")
+                           .arg(QDir::toNativeSeparators(arguments[0]),
+                                kind == ReplayKind::Events ? QStringLiteral("event")
+                                                           : QStringLiteral("summator")));
+        return ExitCode::FileFailure;
+    }
+
+    bool madeFolder = false;
     const QString folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
-                                             QDateTime::currentDateTime(), in.console);
+                                             QDateTime::currentDateTime(), in.console, &madeFolder);
     if (folder.isEmpty())
         return ExitCode::FileFailure;
+    EmptyRunFolderSweep sweep;
+    if (madeFolder)
+        sweep.Watch(folder);
     in.console.Out(QDir::toNativeSeparators(folder));
 
     ReplaySettings settings;
@@ -78,14 +93,30 @@ int RunReplay(const Invocation& in) {
     settings.fullScale = choice.fullScale;
     settings.texts = s.Texts;
 
+    // Ctrl+C is Break here too: the replay lets the event loop see it.
+    bool breakRequested = in.breakSignal.Interrupted();
+    in.breakSignal.Watch(&breakRequested);
     ProgressHost progress(in.console.Progress());
-    const ReplayResult result = ReplayReadout(image, kind, settings, folder, progress, in.console);
+    const ReplayResult result =
+        ReplayReadout(image, kind, settings, folder, progress, in.console, &breakRequested);
+    in.breakSignal.Watch(nullptr);
     in.console.Progress().Suspend();
     switch (result.status) {
     case ReplayStatus::NoFolder:
         in.console.Err(result.error);
         return ExitCode::FileFailure;
+    case ReplayStatus::Broken:
+        return ExitCode::Interrupted;
     case ReplayStatus::CutShort:
+        if (result.firstMissing) {
+            // Said once: the readout's own messages only tell of a silent recorder.
+            const MissingRead& m = *result.firstMissing;
+            in.console.Err(QStringLiteral("zorvan-cli: the image holds nothing at %1h (selector "
+                                          "%2, %3 bytes)")
+                               .arg(Hex5(m.address))
+                               .arg(m.selector)
+                               .arg(m.length));
+        }
         return result.fileError ? ExitCode::FileFailure : ExitCode::LinkFailure;
     case ReplayStatus::Done:
         break;

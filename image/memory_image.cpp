@@ -5,13 +5,33 @@
 
 void MemoryImage::Record(std::uint8_t selector, std::uint32_t address, const std::uint8_t* data,
                          int length, const ReadOrigin& origin) {
-    if (address >= AddressSpace || length <= 0)
+    if (length <= 0)
         return;
-    const auto count =
-        std::min<std::uint32_t>(static_cast<std::uint32_t>(length), AddressSpace - address);
-    // Reads in the same millisecond from the same port share their origin.
-    if (origins_.empty() || !(origins_.back() == origin))
-        origins_.push_back(origin);
+    const std::uint64_t end = std::uint64_t{address} + static_cast<std::uint64_t>(length);
+    bool taken = false;
+    // Only what lies in one of the recorder's areas is kept: a file may
+    // claim any selector and address, and nothing else is ever asked for.
+    for (const RecorderArea& area : RecorderAreas) {
+        if (area.selector != selector)
+            continue;
+        const std::uint32_t from = std::max(address, area.begin);
+        const auto to = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, area.end));
+        if (from >= to)
+            continue;
+        if (!taken) {
+            // Reads in the same millisecond from the same port share their origin.
+            if (origins_.empty() || !(origins_.back() == origin))
+                origins_.push_back(origin);
+            taken = true;
+        }
+        store(selector, from, data + (from - address), to - from);
+    }
+    if (taken)
+        ++blocks_;
+}
+
+void MemoryImage::store(std::uint8_t selector, std::uint32_t address, const std::uint8_t* data,
+                        std::uint32_t count) {
     const auto index = static_cast<std::int32_t>(origins_.size() - 1);
     for (std::uint32_t i = 0; i < count;) {
         const std::uint32_t a = address + i;
@@ -22,12 +42,28 @@ void MemoryImage::Record(std::uint8_t selector, std::uint32_t address, const std
         std::fill_n(p.origin.begin() + offset, n, index);
         i += n;
     }
-    ++blocks_;
 }
 
 const MemoryImage::Page* MemoryImage::page(std::uint8_t selector, std::uint32_t address) const {
     const auto it = pages_.find(pageKey(selector, address));
     return it == pages_.end() ? nullptr : &it->second;
+}
+
+bool MemoryImage::HoldsAny(std::uint8_t selector, std::uint32_t begin, std::uint32_t end) const {
+    end = std::min(end, AddressSpace);
+    if (begin >= end)
+        return false;
+    const std::uint32_t last = pageKey(selector, end - 1);
+    for (auto it = pages_.lower_bound(pageKey(selector, begin));
+         it != pages_.end() && it->first <= last; ++it) {
+        const std::uint32_t base = (it->first & PageNumberMask) << PageBits;
+        const std::uint32_t from = std::max(begin, base) - base;
+        const std::uint32_t to = std::min(end, base + PageSize) - base;
+        if (std::any_of(it->second.origin.begin() + from, it->second.origin.begin() + to,
+                        [](std::int32_t i) { return i >= 0; }))
+            return true;
+    }
+    return false;
 }
 
 bool MemoryImage::IsRead(std::uint8_t selector, std::uint32_t address, int length) const {
@@ -70,9 +106,9 @@ std::vector<MemoryImage::Run> MemoryImage::Runs() const {
     bool open = false; // the last run may go on in this page
     std::uint32_t nextKey = 0;
     for (const auto& [key, p] : pages_) {
-        const auto selector = static_cast<std::uint8_t>(key >> 16);
-        const std::uint32_t base = (key & 0xFFFF) << PageBits;
-        open = open && key == nextKey && (key & 0xFFFF) != 0;
+        const auto selector = static_cast<std::uint8_t>(key >> PageNumberBits);
+        const std::uint32_t base = (key & PageNumberMask) << PageBits;
+        open = open && key == nextKey && (key & PageNumberMask) != 0;
         for (std::uint32_t i = 0; i < PageSize; ++i) {
             if (p.origin[i] < 0) {
                 open = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/block_source.h"
+#include "link/recorder_map.h"
 
 #include <QByteArray>
 
@@ -34,10 +35,14 @@ public:
     static constexpr std::uint32_t AddressSpace = 0x1000000;
     static constexpr std::uint8_t SilentRecorder = 1;
 
-    // Takes in one block read; bytes beyond the address space are dropped.
+    // Takes in one block read. Only bytes in the recorder's areas are kept
+    // (RecorderAreas); a read with none of them is not counted.
     void Record(std::uint8_t selector, std::uint32_t address, const std::uint8_t* data, int length,
                 const ReadOrigin& origin);
 
+    // True when any byte of [begin, end) was read.
+    [[nodiscard]] bool HoldsAny(std::uint8_t selector, std::uint32_t begin,
+                                std::uint32_t end) const;
     // True when every byte of the range was read.
     [[nodiscard]] bool IsRead(std::uint8_t selector, std::uint32_t address, int length) const;
     // The bytes of a range that was read whole; nullopt otherwise.
@@ -69,8 +74,9 @@ public:
 
 private:
     // Held in small pages, so that what an image costs in memory follows
-    // what it holds, wherever in the address space that lies.
-    static constexpr int PageBits = 8;
+    // what it holds, wherever in the areas that lies: a block of one byte
+    // costs one page.
+    static constexpr int PageBits = 4;
     static constexpr std::uint32_t PageSize = 1u << PageBits;
     struct Page {
         Page() { origin.fill(-1); }
@@ -78,10 +84,15 @@ private:
         // Per byte: index into origins_, -1 when never read.
         std::array<std::int32_t, PageSize> origin;
     };
-    // Key: selector in bits 16-23, page number in bits 0-15.
+    // Key: selector above the page number (the address without its low bits).
+    static constexpr int PageNumberBits = 24 - PageBits;
+    static constexpr std::uint32_t PageNumberMask = (1u << PageNumberBits) - 1;
     [[nodiscard]] static std::uint32_t pageKey(std::uint8_t selector, std::uint32_t address) {
-        return static_cast<std::uint32_t>(selector) << 16 | address >> PageBits;
+        return static_cast<std::uint32_t>(selector) << PageNumberBits |
+               (address & (AddressSpace - 1)) >> PageBits;
     }
+    void store(std::uint8_t selector, std::uint32_t address, const std::uint8_t* data,
+               std::uint32_t count);
     [[nodiscard]] const Page* page(std::uint8_t selector, std::uint32_t address) const;
 
     std::map<std::uint32_t, Page> pages_;

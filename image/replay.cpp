@@ -5,8 +5,10 @@
 #include "link/recorder_requests.h"
 #include "readout/event_readout.h"
 #include "readout/print_pager.h"
+#include "summary/page_update.h"
 #include "summator/sum_readout.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 
@@ -19,16 +21,25 @@ public:
 
     std::uint8_t AnswerRead(std::uint32_t address, std::uint16_t length, std::uint8_t selector,
                             std::uint8_t* data) override {
+        // No read waits, so the event loop never runs by itself: let it run
+        // now and then, so that a Break (Ctrl+C) is seen.
+        if (++reads_ % EventsEvery == 0)
+            QCoreApplication::processEvents();
         const std::uint8_t r = image_.Answer(address, length, selector, data);
         ++(r == 0 ? answered : missing);
+        if (r != 0 && !firstMissing)
+            firstMissing = MissingRead{selector, address, length};
         return r;
     }
 
     int answered = 0;
     int missing = 0;
+    std::optional<MissingRead> firstMissing;
 
 private:
+    static constexpr int EventsEvery = 64;
     const MemoryImage& image_;
+    int reads_ = 0;
 };
 
 // The caller's progress host, with the clock read through the replayed link.
@@ -91,9 +102,17 @@ private:
 
 } // namespace
 
+bool ImageHoldsMemory(const MemoryImage& image, ReplayKind kind) {
+    return kind == ReplayKind::Events
+               ? image.HoldsAny(RecorderMap::MemorySelector, RecorderMap::EventStart,
+                                RecorderMap::EventEnd)
+               : image.HoldsAny(RecorderMap::MemorySelector, RecorderMap::SumStart,
+                                RecorderMap::SumEnd);
+}
+
 ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
                            const ReplaySettings& settings, const QString& outDir,
-                           ReadoutHost& progress, MessageGateway& messages) {
+                           ReadoutHost& progress, MessageGateway& messages, bool* breakRequested) {
     ReplayResult result;
     CurrentFolder folder(outDir);
     if (!folder.Entered()) {
@@ -104,8 +123,9 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
 
     // The port is never opened: every read goes to the image.
     Pordt port;
-    bool breakRequested = false;
-    DTrans link(port, breakRequested);
+    bool noBreak = false;
+    bool& breakFlag = breakRequested != nullptr ? *breakRequested : noBreak;
+    DTrans link(port, breakFlag);
     CountingSource source(image);
     link.SetBlockSource(&source);
     NotingGateway gateway(messages);
@@ -114,24 +134,42 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
     PrintPager pager;
     IdentData ident{};
     const QDateTime now = QDateTime::currentDateTime();
+    RunSummary summary;
+    // The port the image was read from, as the page names the readout's port.
+    const int comPort = image.Origin(RecorderMap::PointerSelector, RecorderMap::PointerAddress)
+                            .value_or(ReadOrigin{})
+                            .comPort;
 
     if (kind == ReplayKind::Events) {
-        EventReadout readout(host, requests, breakRequested, gateway, pager, settings.texts, ident);
+        EventReadout readout(host, requests, breakFlag, gateway, pager, settings.texts, ident);
+        readout.SetObserver(&summary);
         readout.Run(settings.files, settings.withReach, now);
         readout.Finish();
+        UpdateSummaryPage(summary,
+                          {ReadoutKind::Events, comPort, host.ClockText(), ident, settings.texts,
+                           settings.withReach},
+                          QDir::currentPath());
     } else {
-        SumReadout readout(host, requests, breakRequested, gateway, pager, ident);
+        SumReadout readout(host, requests, breakFlag, gateway, pager, ident);
+        readout.SetObserver(&summary);
         SumReadoutChoice choice;
         choice.files = settings.files;
         choice.basis = settings.basis;
         choice.fullScale = settings.fullScale;
         readout.Run(choice, now);
         readout.Finish();
+        UpdateSummaryPage(summary,
+                          {ReadoutKind::Summator, comPort, host.ClockText(), ident, settings.texts,
+                           settings.withReach, &readout, settings.fullScale},
+                          QDir::currentPath());
     }
 
     result.readsAnswered = source.answered;
     result.readsMissing = source.missing;
-    result.status = source.missing > 0 ? ReplayStatus::CutShort : ReplayStatus::Done;
+    result.firstMissing = source.firstMissing;
+    result.status = breakFlag            ? ReplayStatus::Broken
+                    : source.missing > 0 ? ReplayStatus::CutShort
+                                         : ReplayStatus::Done;
     result.fileError = gateway.fileError;
     return result;
 }

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Replaying a readout from a memory image: the very event or summator readout
 // of the window runs, with the link answered by the image instead of a
 // recorder and without the pauses owed to one, and writes the same files. A
@@ -30,6 +32,14 @@ enum class ReplayStatus {
     Done,     // the readout ran to its last record
     CutShort, // a part it needs was never read into the image
     NoFolder, // the output folder could not be made or entered
+    Broken,   // Break (the flag given) ended it, as it ends a readout
+};
+
+// A read the image could not answer.
+struct MissingRead {
+    std::uint8_t selector = 0;
+    std::uint32_t address = 0;
+    std::uint16_t length = 0;
 };
 
 struct ReplayResult {
@@ -37,25 +47,36 @@ struct ReplayResult {
     // Reads the image answered, and reads it could not (never read).
     int readsAnswered = 0;
     int readsMissing = 0;
+    // The first of them: where the image ends for this readout.
+    std::optional<MissingRead> firstMissing;
     // A file could not be opened, written or closed (told through the gateway).
     bool fileError = false;
     // NoFolder: which folder and why.
     QString error;
 };
 
+// True when the image holds anything of the memory the readout of kind reads
+// (the event or the summator memory): without it there is nothing to replay.
+[[nodiscard]] bool ImageHoldsMemory(const MemoryImage& image, ReplayKind kind);
+
 // Runs the readout of kind over image, writing its files (and its log
 // "zorvlog.txt") by their usual names into outDir, which is made when
-// missing. outDir is the current directory during the run, as the readouts
+// missing, and then the run's summary page "index.html" there, as after any
+// readout. outDir is the current directory during the run, as the readouts
 // open their files by bare name; the current directory is restored after.
 //
 // progress is told the status lines and the progress of the readout, as the
 // window's status bar and progress bar are (ShowNewestRecord, ReadClock and
 // ClockText are not used: the clock is the one read into the image). messages
 // gets every message the window would show in a box, with the same texts.
+// breakRequested, when given, is the Break flag: set (e.g. by Ctrl+C, seen
+// by the event loop, which the replay lets run now and then) it ends the
+// readout as Break ends one, with what was written kept.
 // Not reentrant (the current directory is the process's).
 [[nodiscard]] ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
                                          const ReplaySettings& settings, const QString& outDir,
-                                         ReadoutHost& progress, MessageGateway& messages);
+                                         ReadoutHost& progress, MessageGateway& messages,
+                                         bool* breakRequested = nullptr);
 
 // A progress host that shows nothing.
 class QuietReadoutHost : public ReadoutHost {

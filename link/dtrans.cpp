@@ -171,8 +171,14 @@ std::uint8_t DTrans::ReadBlock(std::uint32_t address, std::uint16_t length, std:
     TxBuffer[3] = static_cast<std::uint8_t>((address >> 16) & 0xFF);
     TxBuffer[4] = static_cast<std::uint8_t>(length & 0xFF);
     TxBuffer[5] = selector;
+    // A read of nothing, or one whose reply (length plus three bytes) would
+    // not fit RxBuffer, is never sent: it can have no valid answer.
+    if (length == 0 || length > MaxReadLength) {
+        LastLinkResult = LinkBadReply;
+        return LinkBadReply;
+    }
     std::uint8_t r = LinkTimeout;
-    if (source_ && length + 1u <= RxBuffer.size())
+    if (source_)
         r = source_->AnswerRead(address, length, selector, RxBuffer.data() + 1);
     for (std::uint16_t attempt = 0; !source_ && attempt < FrameAttempts; ++attempt) {
         r = ExchangeFrame(4, 5, static_cast<std::uint16_t>(length + 3));

@@ -38,6 +38,8 @@ public:
     std::array<std::uint8_t, 32> TxBuffer{};
     // Reply byte k lands at index k; data byte k of a read is RxBuffer[k].
     std::array<std::uint8_t, 32> RxBuffer{};
+    // The longest read whose reply (data plus three bytes) fits RxBuffer.
+    static constexpr std::uint16_t MaxReadLength = 32 - 3;
     // Seconds per reply byte; 0 and 1 mean a fixed 10 ticks.
     std::uint16_t ReplyTimeout = NormalTimeout;
     std::uint16_t FrameAttempts = 5;
@@ -50,6 +52,7 @@ public:
     std::uint8_t ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex,
                                std::uint16_t replyLength);
     // Reads length bytes (data in RxBuffer[1..length]); up to FrameAttempts tries.
+    // A length of 0, or more than MaxReadLength, gives LinkBadReply at once.
     std::uint8_t ReadBlock(std::uint32_t address, std::uint16_t length, std::uint8_t selector);
     // Writes count bytes; 0 on success, else 1. Leaves LastLinkResult alone.
     std::uint8_t WriteBlock(std::uint32_t address, std::uint16_t count, std::uint8_t parameter,

@@ -1,5 +1,7 @@
 #include "readout/text_file.h"
 
+#include <QFileInfo>
+
 TextFile::TextFile() = default;
 
 TextFile::~TextFile() {
@@ -14,11 +16,23 @@ bool TextFile::Append(const QString& name) {
     return open(name, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
 
+namespace {
+// Files are opened on the one thread that runs the readouts.
+TextFile::OpenFailure lastOpenFailure;
+} // namespace
+
 bool TextFile::open(const QString& name, QIODevice::OpenMode mode) {
     (void)Close();
     name_ = name;
     file_.setFileName(name);
-    return file_.open(mode);
+    if (file_.open(mode))
+        return true;
+    lastOpenFailure = {QFileInfo(name).absoluteFilePath(), file_.errorString()};
+    return false;
+}
+
+TextFile::OpenFailure TextFile::LastOpenFailure() {
+    return lastOpenFailure;
 }
 
 QByteArray TextFile::Encode(const QString& text) {

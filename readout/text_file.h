@@ -26,6 +26,14 @@ public:
     [[nodiscard]] bool IsOpen() const { return file_.isOpen(); }
     [[nodiscard]] QString Name() const { return name_; }
 
+    // The last file that could not be opened (absolute path) and why, for a
+    // front end that can say more than the message box; empty when none.
+    struct OpenFailure {
+        QString path;
+        QString reason;
+    };
+    [[nodiscard]] static OpenFailure LastOpenFailure();
+
     // The bytes a line becomes on disk, without the line end.
     [[nodiscard]] static QByteArray Encode(const QString& text);
 

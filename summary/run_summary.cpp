@@ -49,7 +49,9 @@ std::optional<QDateTime> RecordTime(std::span<const std::uint8_t> record) {
     const QTime time(hex2dec(record[1]), hex2dec(record[0]));
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time);
+    // The recorder's clock knows no time zone: its times are kept as UTC, so
+    // that none falls into a gap of the computer's daylight saving.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 RecordCopy ReplyOf(std::span<const std::uint8_t> record, std::uint8_t flags) {

@@ -187,7 +187,7 @@ QString EventChart(const RunSummary& summary, BucketUnit unit) {
             for (int k = 0; k < EventKindCount; ++k)
                 sum[k] += day[k];
         });
-    if (steps.empty())
+    if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("События ") + BucketUnitText(unit));
     auto* series = new QStackedBarSeries;
@@ -214,7 +214,7 @@ QString EventChart(const RunSummary& summary, BucketUnit unit) {
 
 QString SumTotalsChart(const RunSummary& summary) {
     const auto& days = summary.SumDays();
-    if (days.empty())
+    if (days.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Наработка и поднятый вес"));
     auto* hours = new QLineSeries;
@@ -259,7 +259,7 @@ QString SumTotalsChart(const RunSummary& summary) {
 QString CyclesChart(const RunSummary& summary, BucketUnit unit) {
     const auto steps = Bucketed(summary.SumDays(), unit,
                                 [](SumDay& sum, const SumDay& day) { sum.cycles += day.cycles; });
-    if (steps.empty())
+    if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Циклы ") + BucketUnitText(unit));
     chart->legend()->hide();
@@ -279,7 +279,8 @@ QString CyclesChart(const RunSummary& summary, BucketUnit unit) {
 }
 
 QString SpectrumChart(const RunSummary& summary) {
-    if (!summary.HasSpectrum())
+    // Without a widget application a chart cannot even be made.
+    if (!summary.HasSpectrum() || !ChartsAvailable())
         return {};
     const bool byMoment = summary.Basis() == RatingBasis::Moment;
     QChart* chart = NewChart(QStringLiteral("Спектр нагружения: 100% ") +

@@ -8,7 +8,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <tuple>
+#include <vector>
+
 #include <gtest/gtest.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -31,6 +37,23 @@ void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(data);
+}
+
+// One block chunk of a single byte, as a crafted file may hold any number of.
+QByteArray oneByteChunk(std::uint8_t selector, std::uint32_t address) {
+    QByteArray out;
+    const std::uint8_t data = 0x5A;
+    ImageFormat::AppendBlock(out, selector, address, &data, 1, {});
+    return out;
+}
+
+// Bytes the heap hands out now; -1 where that cannot be told.
+qint64 heapInUse() {
+#ifdef __GLIBC__
+    return static_cast<qint64>(mallinfo2().uordblks);
+#else
+    return -1;
+#endif
 }
 
 } // namespace
@@ -189,4 +212,52 @@ TEST(ImageRecorder, LeavesAFileThatIsNoImageAloneAndRecordsNothing) {
     EXPECT_EQ(readFile(path), QByteArray("not an image at all"));
     EXPECT_FALSE(recorder.Open(dir.filePath("no/such/folder/recorder.img"), 1));
     EXPECT_FALSE(recorder.Recording());
+}
+
+TEST(ImageFile, KeepsOnlyTheRecordersAreas) {
+    QByteArray file = ImageFormat::Header();
+    ImageFormat::AppendBlock(file, 3, 1536, reinterpret_cast<const std::uint8_t*>("abcdef"), 6, {});
+    file += oneByteChunk(9, 0x30000);         // no such selector
+    file += oneByteChunk(4, 0x200);           // between the current records and the memory
+    file += oneByteChunk(4, 0x100000);        // past the event memory
+    file += oneByteChunk(7, 5);               // past the clock
+    file += oneByteChunk(4, 0xFFFFF);         // the last byte of the event memory
+    file += oneByteChunk(5, 29);              // the erase time
+    MemoryImage image;
+    const ImageLoad load = LoadMemoryImage(file, image);
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(image.BlockCount(), 3);
+    std::vector<std::tuple<int, std::uint32_t, QByteArray>> runs;
+    for (const MemoryImage::Run& run : image.Runs())
+        runs.emplace_back(run.selector, run.address, run.bytes);
+    EXPECT_EQ(runs, (std::vector<std::tuple<int, std::uint32_t, QByteArray>>{
+                        {3, 1538, "cdef"}, {4, 0xFFFFF, "Z"}, {5, 29, "Z"}}));
+    std::uint8_t data[4] = {};
+    EXPECT_EQ(image.AnswerRead(1536, 4, 3, data), MemoryImage::SilentRecorder);
+    EXPECT_EQ(image.AnswerRead(1538, 4, 3, data), 0);
+}
+
+// A crafted file of one-byte chunks, each on a page of its own, may not make
+// the image many times the size of the file.
+TEST(ImageFile, MemoryFollowsWhatTheFileHolds) {
+    if (heapInUse() < 0)
+        GTEST_SKIP() << "the heap cannot be measured here";
+    // About 5 MB across every selector and the whole address space.
+    QByteArray scattered = ImageFormat::Header();
+    for (std::uint32_t i = 0; scattered.size() < 5'000'000; ++i)
+        scattered += oneByteChunk(static_cast<std::uint8_t>(i % 8), (i / 8 * 256 + i) & 0xFFFFFF);
+    // One byte in every 256 of the memory areas: each its own page when
+    // pages are large.
+    QByteArray sparse = ImageFormat::Header();
+    for (std::uint32_t a = RecorderMap::SumStart; a < RecorderMap::EventEnd; a += 256)
+        sparse += oneByteChunk(RecorderMap::MemorySelector, a);
+
+    for (const QByteArray* file : {&scattered, &sparse}) {
+        const qint64 before = heapInUse();
+        MemoryImage image;
+        ASSERT_TRUE(LoadMemoryImage(*file, image).ok);
+        const qint64 grown = heapInUse() - before;
+        EXPECT_LT(grown, 10 * file->size()) << file->size() << " bytes of file";
+        EXPECT_GT(image.BlockCount(), 0);
+    }
 }

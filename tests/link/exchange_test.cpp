@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 using ExchangeTest = LinkTest;
@@ -239,6 +241,51 @@ TEST_F(ExchangeTest, VanishedRecorderFailsAtOnceLikeASilentOneAndTheNextOpeningW
     ASSERT_TRUE(port.SetOpen(true)) << qPrintable(port.LastError());
     EXPECT_FALSE(port.Lost());
     EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
+}
+
+// Counts the blocks the link reports as read.
+class ReadCounter : public ReadObserver {
+public:
+    void BlockRead(std::uint32_t, std::uint8_t, const std::uint8_t*, std::uint16_t) override {
+        ++reads;
+    }
+    int reads = 0;
+};
+
+// Answers every read with 0x5A bytes.
+class AnsweringSource : public BlockSource {
+public:
+    std::uint8_t AnswerRead(std::uint32_t, std::uint16_t length, std::uint8_t,
+                            std::uint8_t* data) override {
+        std::fill_n(data, length, std::uint8_t{0x5A});
+        return LinkOk;
+    }
+};
+
+TEST_F(ExchangeTest, ReadOfNothingOrLongerThanTheReplyBufferIsRefusedUnsent) {
+    sim.SetBytes(4, 0x30000, QByteArray(64, '\x11'));
+    ReadCounter counter;
+    link.AddReadObserver(&counter);
+    AnsweringSource source;
+    for (BlockSource* from :
+         {static_cast<BlockSource*>(nullptr), static_cast<BlockSource*>(&source)}) {
+        link.SetBlockSource(from);
+        const QByteArray sent = wire();
+        for (const std::uint16_t length :
+             {std::uint16_t{0}, std::uint16_t{DTrans::MaxReadLength + 1}, std::uint16_t{40}}) {
+            link.LastLinkResult = LinkOk;
+            EXPECT_EQ(link.ReadBlock(0x30000, length, 4), LinkBadReply) << length;
+            EXPECT_EQ(link.LastLinkResult, LinkBadReply);
+        }
+        EXPECT_EQ(counter.reads, 0);
+        EXPECT_EQ(wire(), sent) << "nothing goes out";
+        // The longest read that fits still goes through.
+        EXPECT_EQ(link.ReadBlock(0x30000, DTrans::MaxReadLength, 4), LinkOk);
+        EXPECT_EQ(counter.reads, 1);
+        counter.reads = 0;
+    }
+    link.SetBlockSource(nullptr);
+    link.RemoveReadObserver(&counter);
 }
 
 } // namespace

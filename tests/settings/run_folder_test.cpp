@@ -1,4 +1,5 @@
 #include "app/settings_file.h"
+#include "readout/run_folder.h"
 
 #include <QDate>
 #include <QDir>
@@ -8,8 +9,11 @@
 #include <QTime>
 
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -64,22 +68,36 @@ TEST_F(MakeRunFolderTest, MakesTheFolderAndLeavesTheCurrentDirectory) {
     EXPECT_EQ(QDir::currentPath(), before);
 }
 
-TEST_F(MakeRunFolderTest, SecondStartInTheSameSecondSharesTheFolder) {
+TEST_F(MakeRunFolderTest, ATakenNameGetsTheNextFreeSuffix) {
     const QString first = MakeRunFolder(QDir(dir_.path()), at_);
     QFile marker(QDir(first).filePath(QStringLiteral("zorvlog.txt")));
     ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
     marker.close();
-
-    const QString second = MakeRunFolder(QDir(dir_.path()), at_);
-    EXPECT_EQ(second, first);
-    EXPECT_TRUE(marker.exists()) << "the folder's files stay";
-}
-
-TEST_F(MakeRunFolderTest, FailsWhenAFileHoldsTheName) {
-    QFile blocker(QDir(dir_.path()).filePath(RunFolderName(at_)));
+    // A file holding a name takes it as much as a folder does.
+    QFile blocker(QDir(dir_.path()).filePath(RunFolderName(at_) + QStringLiteral("_2")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_TRUE(MakeRunFolder(QDir(dir_.path()), at_).isEmpty());
+
+    const QString second = MakeRunFolder(QDir(dir_.path()), at_);
+    EXPECT_EQ(QFileInfo(first).fileName(), RunFolderName(at_));
+    EXPECT_EQ(QFileInfo(second).fileName(), RunFolderName(at_) + QStringLiteral("_3"));
+    EXPECT_TRUE(QFileInfo(second).isDir());
+    EXPECT_TRUE(marker.exists()) << "the first folder's files stay";
+    EXPECT_EQ(QDir(first).entryList(QDir::Files), QStringList{QStringLiteral("zorvlog.txt")});
+}
+
+TEST_F(MakeRunFolderTest, StartsAtTheSameMomentEachGetAFolderOfTheirOwn) {
+    constexpr int Starts = 8;
+    std::vector<QString> made(Starts);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < Starts; ++i)
+        threads.emplace_back(
+            [&, i] { made[std::size_t(i)] = MakeRunFolder(QDir(dir_.path()), at_); });
+    for (std::thread& t : threads)
+        t.join();
+    const std::set<QString> distinct(made.begin(), made.end());
+    EXPECT_EQ(distinct.size(), std::size_t(Starts));
+    EXPECT_EQ(distinct.count(QString()), 0u);
 }
 
 TEST_F(MakeRunFolderTest, FailsInAMissingDirectory) {
