@@ -110,7 +110,8 @@ void AddOutputOptions(QCommandLineParser& p) {
     p.addOption({QStringLiteral("hex"), QStringLiteral("Write the debug file.")});
     p.addOption({QStringLiteral("out"),
                  QStringLiteral("Write the files into dir (made when missing) instead of a new "
-                                "run folder."),
+                                "run folder. A folder that already holds a readout's files is "
+                                "refused: each readout's summary page covers that readout."),
                  QStringLiteral("dir")});
 }
 

@@ -1,6 +1,9 @@
 // `duty`: the crane's duty by ISO 4301-1 from a memory image, offline: the
 // estimate a summator readout writes as duty.json and shows on its page.
 
+#include "archive/archive_database.h"
+#include "archive/archive_folder.h"
+#include "archive/crane_image.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -34,8 +37,15 @@ bool RatedLoadFromOptions(const QCommandLineParser& p, std::optional<double>& ra
 
 void AddDutyOptions(QCommandLineParser& p) {
     p.addPositionalArgument(QStringLiteral("image"),
-                            QStringLiteral("The memory image: a run folder's recorder.img or a "
-                                           "crane's archive."));
+                            QStringLiteral("The memory image: a run folder's recorder.img, or an "
+                                           "image archive of an earlier version."));
+    p.addOption({QStringLiteral("crane"),
+                 QStringLiteral("Instead of an image, the crane's latest view in this user's "
+                                "archive: its key, or the start of it (see --list-cranes)."),
+                 QStringLiteral("KEY")});
+    p.addOption({QStringLiteral("list-cranes"),
+                 QStringLiteral("List the cranes of this user's archive (key, last read, "
+                                "identification) and exit.")});
     AddRatedLoadOption(p);
     p.addOption({QStringLiteral("json"),
                  QStringLiteral("Print the estimate as the file duty.json holds it.")});
@@ -44,16 +54,34 @@ void AddDutyOptions(QCommandLineParser& p) {
 int RunDuty(const Invocation& in) {
     const QString command = QStringLiteral("duty");
     const QStringList arguments = in.options.positionalArguments();
-    if (arguments.size() != 1)
-        return UsageFailure(in.console, command, QStringLiteral("duty takes one memory image"));
+    const QString database = ArchiveFolder() + QLatin1Char('/') + ArchiveDatabase::FileName;
+    if (in.options.isSet(QStringLiteral("list-cranes"))) {
+        QStringList lines;
+        QString error;
+        if (!ListCranes(database, lines, error)) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + error);
+            return ExitCode::FileFailure;
+        }
+        for (const QString& line : lines)
+            in.console.Out(line);
+        return ExitCode::Success;
+    }
+    const bool fromArchive = in.options.isSet(QStringLiteral("crane"));
+    if (arguments.size() != (fromArchive ? 0 : 1))
+        return UsageFailure(in.console, command,
+                            QStringLiteral("duty takes one memory image, or --crane KEY"));
     std::optional<double> ratedLoad;
     QString error;
     if (!RatedLoadFromOptions(in.options, ratedLoad, error))
         return UsageFailure(in.console, command, error);
 
     MemoryImage image;
-    const ImageLoad load = LoadMemoryImageFile(arguments[0], image);
-    if (!load.ok) {
+    if (fromArchive) {
+        if (!LoadCraneImage(database, in.options.value(QStringLiteral("crane")), image, error)) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + error);
+            return ExitCode::FileFailure;
+        }
+    } else if (const ImageLoad load = LoadMemoryImageFile(arguments[0], image); !load.ok) {
         in.console.Err(QStringLiteral("zorvan-cli: cannot load the image %1: %2")
                            .arg(QDir::toNativeSeparators(arguments[0]), load.error));
         return ExitCode::FileFailure;

@@ -25,6 +25,22 @@ QString EnterOutputFolder(const QString& dir, const QDateTime& now, MessageGatew
     return folder;
 }
 
+bool HoldsAReadout(const QString& dir) {
+    if (dir.isEmpty())
+        return false;
+    const QDir folder(dir);
+    for (const char* name : {"zorvlog.txt", "recorder.img", "index.html"})
+        if (QFileInfo::exists(folder.filePath(QString::fromLatin1(name))))
+            return true;
+    return false;
+}
+
+QString HoldsAReadoutError(const QString& dir) {
+    return QStringLiteral("%1 holds the files of an earlier readout; give a new folder with "
+                          "--out, or none for a new run folder")
+        .arg(QDir::toNativeSeparators(dir));
+}
+
 EmptyRunFolderSweep::~EmptyRunFolderSweep() {
     if (folder_.isEmpty() || !QDir(folder_).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
                                                     QDir::NoDotAndDotDot))

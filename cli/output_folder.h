@@ -14,6 +14,13 @@
 [[nodiscard]] QString EnterOutputFolder(const QString& dir, const QDateTime& now,
                                         MessageGateway& messages, bool* made = nullptr);
 
+// --out names a folder that already holds a readout's files (its log, its
+// memory image or its page). Each command's page covers its own readout
+// only, so such a folder is refused rather than given a page that contradicts
+// the files beside it.
+[[nodiscard]] bool HoldsAReadout(const QString& dir);
+[[nodiscard]] QString HoldsAReadoutError(const QString& dir);
+
 // A run folder made for a command that then failed before writing anything
 // is not left behind: when it goes, the folder is removed if still empty
 // (and the current directory is its parent again).

@@ -57,6 +57,11 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
         return false;
     }
     setup.files = FilesFromOptions(in.options);
+    if (HoldsAReadout(in.options.value(QStringLiteral("out")))) {
+        exitCode = UsageFailure(in.console, command,
+                                HoldsAReadoutError(in.options.value(QStringLiteral("out"))));
+        return false;
+    }
     setup.folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
                                      QDateTime::currentDateTime(), in.console, &setup.madeFolder);
     if (setup.folder.isEmpty()) {

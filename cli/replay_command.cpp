@@ -74,6 +74,9 @@ int RunReplay(const Invocation& in) {
         return ExitCode::FileFailure;
     }
 
+    if (HoldsAReadout(in.options.value(QStringLiteral("out"))))
+        return UsageFailure(in.console, command,
+                            HoldsAReadoutError(in.options.value(QStringLiteral("out"))));
     bool madeFolder = false;
     const QString folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
                                              QDateTime::currentDateTime(), in.console, &madeFolder);

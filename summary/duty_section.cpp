@@ -65,7 +65,8 @@ QString List(const QStringList& items, const QString& id, const QString& cls) {
 } // namespace
 
 QString DutyChart(const DutyEstimate& e) {
-    if (!e.lifeUsed || !e.nameplateGroup)
+    // A chart is a widget: none without a widget application (an offline replay).
+    if (!e.lifeUsed || !e.nameplateGroup || !ChartsAvailable())
         return {};
     const double used = *e.lifeUsed * 100.0;
     auto* chart = new QChart;

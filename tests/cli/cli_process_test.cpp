@@ -75,6 +75,20 @@ TEST_F(CliProcessTest, ImageReplayAndSinceLastGiveTheSameFiles) {
     EXPECT_TRUE(log[log.size() - 2].contains("из архива")) << log.join('|').toStdString();
 
     EXPECT_EQ(Run({"replay", QDir(outDir.path()).filePath("zorvan.xls"), "events"}).exitCode, 3);
+
+    // A second readout into the first one's folder would leave a page that
+    // contradicts the files beside it: refused, the folder as it was.
+    const QByteArray page = Bytes(outDir.path(), "index.html");
+    for (const QStringList& args :
+         {QStringList{"summator", "--out", outDir.path()},
+          QStringList{"replay", QDir(sinceDir.path()).filePath("recorder.img"), "events", "--out",
+                      outDir.path()}}) {
+        const CliRun again = Run(args);
+        EXPECT_EQ(again.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(again.err.contains("holds the files of an earlier readout"))
+            << again.err.toStdString();
+    }
+    EXPECT_TRUE(Bytes(outDir.path(), "index.html") == page);
 }
 
 // Two processes read two cranes that identify alike into one archive at
@@ -97,8 +111,8 @@ TEST_F(CliProcessTest, TwoReadoutsAtOnceShareOneArchiveSoundly) {
     QProcess process[2];
     for (int i = 0; i < 2; ++i) {
         (i == 0 ? sim : twin).SetClock(clock);
-        Start(process[i], {"events", "--com", QString::number(i + 1), "--out",
-                           fullDir[i].path(), "-q"});
+        Start(process[i],
+              {"events", "--com", QString::number(i + 1), "--out", fullDir[i].path(), "-q"});
     }
     for (QProcess& p : process) {
         ASSERT_TRUE(p.waitForFinished(60000));

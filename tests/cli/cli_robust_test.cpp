@@ -182,7 +182,8 @@ TEST_F(CliRobustTest, ReplayTellsWhereTheImageEndsAndRefusesAMemoryItDoesNotHold
     }
     EXPECT_EQ(Folders(startDir.path()), before) << "no run folder, no empty files";
     // The other memory of each still replays.
-    EXPECT_EQ(Run({"replay", noEvents, "summator", "--out", cut.path(), "-q"}).exitCode, 0);
+    QTemporaryDir sums;
+    EXPECT_EQ(Run({"replay", noEvents, "summator", "--out", sums.path(), "-q"}).exitCode, 0);
 }
 
 TEST_F(CliRobustTest, OnFailureTheToolSaysMoreAndLeavesNoEmptyRunFolder) {

@@ -222,6 +222,16 @@ TEST_F(DutyCliTest, DutyOnTheRunsImageAgreesWithTheFileAndThePage) {
     EXPECT_EQ(QJsonDocument::fromJson(given.out).object()["rated_load_t"].toDouble(), 25.0);
     EXPECT_EQ(Cli({"duty", out.filePath("recorder.img"), "--rated-load", "много"}).exitCode, 2);
     EXPECT_EQ(Cli({"duty", out.filePath("duty.json")}).exitCode, 3);
+
+    // The crane's latest view in the archive gives the same, by its key.
+    const Run listed = Cli({"duty", "--list-cranes"});
+    ASSERT_EQ(listed.exitCode, 0);
+    const QString key = QString::fromUtf8(listed.out).section(QLatin1Char(' '), 0, 0);
+    ASSERT_EQ(key.size(), 20) << listed.out.toStdString();
+    const Run archived = Cli({"duty", "--crane", key.left(6), "--json"});
+    EXPECT_EQ(archived.exitCode, 0);
+    EXPECT_EQ(archived.out, file);
+    EXPECT_EQ(Cli({"duty", "--crane", "no-such-crane"}).exitCode, 3);
 }
 
 } // namespace
