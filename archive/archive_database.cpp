@@ -75,11 +75,8 @@ bool Exec(QSqlDatabase& db, const QString& sql, QString& error) {
 bool CreateSchema(QSqlDatabase& db, QString& error) {
     // A new file becomes a WAL database before its first table.
     if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) ||
-        !ArchiveDatabase::BeginWrite(db)) {
-        if (error.isEmpty())
-            error = Why(db.lastError());
+        !ArchiveDatabase::BeginWrite(db, &error))
         return false;
-    }
     for (const char* statement : Schema)
         if (!Exec(db, QString::fromLatin1(statement), error)) {
             db.rollback();
@@ -189,9 +186,13 @@ QString NewConnectionName() {
     return QStringLiteral("zorvan-archive-%1").arg(++next);
 }
 
-bool BeginWrite(QSqlDatabase& db) {
+bool BeginWrite(QSqlDatabase& db, QString* why) {
     QSqlQuery query(db);
-    return query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return true;
+    if (why != nullptr)
+        *why = Why(query.lastError());
+    return false;
 }
 
 } // namespace ArchiveDatabase

@@ -43,7 +43,8 @@ void Close(const QString& connection);
 // A connection name no other open connection of this process uses.
 [[nodiscard]] QString NewConnectionName();
 
-// BEGIN IMMEDIATE: the write lock at once, waiting up to the busy timeout.
-[[nodiscard]] bool BeginWrite(QSqlDatabase& db);
+// BEGIN IMMEDIATE: the write lock at once, waiting up to the busy timeout;
+// false, with why, when it was not had.
+[[nodiscard]] bool BeginWrite(QSqlDatabase& db, QString* why = nullptr);
 
 } // namespace ArchiveDatabase

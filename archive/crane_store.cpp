@@ -111,8 +111,9 @@ bool CraneStore::open(const QString& path, const QString& key, const QByteArray&
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    if (!ArchiveDatabase::BeginWrite(db))
-        return fail(QStringLiteral("база архива занята"), db.lastError().text());
+    QString busy;
+    if (!ArchiveDatabase::BeginWrite(db, &busy))
+        return fail(QStringLiteral("база архива занята"), busy);
     QSqlQuery crane(db);
     crane.prepare(QStringLiteral(
         "INSERT INTO cranes (key, identification, first_read, last_read) VALUES (?, ?, ?, ?) "
@@ -222,8 +223,9 @@ bool CraneStore::flush() {
     if (pending_.empty())
         return true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    if (!ArchiveDatabase::BeginWrite(db))
-        return fail(QStringLiteral("база архива занята"), db.lastError().text());
+    QString busy;
+    if (!ArchiveDatabase::BeginWrite(db, &busy))
+        return fail(QStringLiteral("база архива занята"), busy);
     if (!flushLocked()) {
         rollback();
         return fail(QStringLiteral("не удалось записать в базу архива"), error_);
@@ -318,8 +320,9 @@ std::optional<std::uint32_t> CraneStore::BeginWalk(RecordMemory memory) {
         return std::nullopt;
     walk.begun = true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    if (!ArchiveDatabase::BeginWrite(db)) {
-        (void)fail(QStringLiteral("база архива занята"), db.lastError().text());
+    QString busy;
+    if (!ArchiveDatabase::BeginWrite(db, &busy)) {
+        (void)fail(QStringLiteral("база архива занята"), busy);
         return std::nullopt;
     }
     QSqlQuery visit(db);
@@ -364,8 +367,9 @@ void CraneStore::WalkRead(RecordMemory memory, std::uint32_t pointer, std::int64
         return;
     walk.whole = true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    if (!ArchiveDatabase::BeginWrite(db)) {
-        (void)fail(QStringLiteral("база архива занята"), db.lastError().text());
+    QString busy;
+    if (!ArchiveDatabase::BeginWrite(db, &busy)) {
+        (void)fail(QStringLiteral("база архива занята"), busy);
         return;
     }
     // Given back only when no other readout began or wrote this memory since.
@@ -397,8 +401,9 @@ void CraneStore::WalkRead(RecordMemory memory, std::uint32_t pointer, std::int64
 
 bool CraneStore::importImageArchive(const QString& imagePath, std::int64_t now) {
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    if (!ArchiveDatabase::BeginWrite(db))
-        return fail(QStringLiteral("база архива занята"), db.lastError().text());
+    QString busy;
+    if (!ArchiveDatabase::BeginWrite(db, &busy))
+        return fail(QStringLiteral("база архива занята"), busy);
     const QString file = QFileInfo(imagePath).fileName();
     QSqlQuery done(db);
     done.prepare(QStringLiteral("SELECT 1 FROM imports WHERE file = ?"));
