@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 
 DTrans::DTrans(Pordt& port, const bool& breakRequested)
     : port_(port), breakRequested_(breakRequested) {
@@ -27,10 +28,12 @@ void DTrans::SendWakeByte(std::uint8_t b) {
     (void)port_.SendByte(b);
 }
 
-void DTrans::waitForEvent(const TickTimer& timer) {
-    const std::int64_t ms = MsUntilDue(timer);
+void DTrans::waitForEvent(const TickTimer& timer, std::int64_t atMostMs) {
+    std::int64_t ms = MsUntilDue(timer);
     if (ms <= 0)
         return;
+    if (atMostMs > 0)
+        ms = std::min(ms, atMostMs);
     wakeTimer_.start(static_cast<int>(std::min<std::int64_t>(ms, 24 * 3600 * 1000)));
     // Blocks until something happens: a reply byte, a click, the deadline.
     QAbstractEventDispatcher* dispatcher =
@@ -86,6 +89,13 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
     TxBuffer[0] = command;
     TxBuffer[lastIndex + 1] = FrameChecksum(lastIndex);
 
+    // On a line, no reply can be complete before the request and the reply
+    // have crossed it at the port's speed, 10 bits a byte.
+    using LineClock = std::chrono::steady_clock;
+    const auto byteTime = std::chrono::microseconds(10'000'000 / std::max(port_.Baud(), 1));
+    const int lineBytes = (WakeByte != 0 ? 1 : 0) + lastIndex + 2 + replyLength;
+    const LineClock::time_point lineDone = LineClock::now() + byteTime * lineBytes;
+
     SendWakeByte(WakeByte);
     (void)port_.SendBlock(TxBuffer.data(), static_cast<std::uint16_t>(lastIndex + 2));
 
@@ -122,10 +132,24 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
         // without waiting out the limit.
         if (TimerDue(limit) || breakRequested_ || port_.Lost())
             break;
-        port_.WakeOnInput(replyLength - received);
+        // Linux wakes a waiter on the line for every byte, however many the
+        // line waits for. A reply seen coming at the pace of the line cannot
+        // end before lineDone: until a byte before that, the line stays out
+        // of the wait, and the tick starts are still looked at. Before the
+        // first byte the line is watched for it; an unpaced reply comes
+        // whole.
+        std::int64_t quietMs = 0;
+        if (received > 0)
+            quietMs = std::chrono::duration_cast<std::chrono::milliseconds>(lineDone - byteTime -
+                                                                            LineClock::now())
+                          .count();
+        port_.WatchInput(quietMs <= 0);
+        if (quietMs <= 0)
+            port_.WakeOnInput(received > 0 ? replyLength - received : 1);
         const TickTimer nextTick{now, now};
-        waitForEvent(nextTick);
+        waitForEvent(nextTick, quietMs);
     }
+    port_.WatchInput(true);
 
     // Takes the bytes counted; a failed reply leaves in RxBuffer what came.
     port_.FetchInput();

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <sys/resource.h>
+
 namespace {
 
 using ExchangeTest = LinkTest;
@@ -110,6 +112,23 @@ TEST_F(ExchangeTest, NormalLimitIsFiveSecondsPerByte) {
     const qint64 ms = elapsedMs(t);
     EXPECT_GE(ms, 5005 + 55);
     EXPECT_LT(ms, 5060 + 110 + 150);
+}
+
+TEST_F(ExchangeTest, ReplyAtLineSpeedWakesTheProgramAFewTimesNotForEveryByte) {
+    // Fourteen reply bytes a millisecond apart: a process waiting on the line
+    // is woken for each of them, whatever the line waits for.
+    sim.SetFaults({.baud = 9600});
+    const auto sleeps = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return usage.ru_nvcsw;
+    };
+    constexpr int Exchanges = 20;
+    const long before = sleeps();
+    for (int i = 0; i < Exchanges; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    const double perExchange = static_cast<double>(sleeps() - before) / Exchanges;
+    EXPECT_LT(perExchange, 8.0);
 }
 
 TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {
