@@ -46,7 +46,7 @@ constexpr int ReplyBytes = 14;  // 11 data bytes with command, status and sum
 constexpr double ByteUs = 10.0 * 1e6 / Baud;
 constexpr double ExchangeLineUs = (RequestBytes + ReplyBytes) * ByteUs;
 
-long awakeCount = 0; // returns of the event loop from a wait
+long waitCount = 0; // waits of the event loop
 
 double cpuSeconds() {
     timespec ts{};
@@ -109,7 +109,7 @@ struct ProgramRun {
     double wall = 0;
     double cpu = 0;
     long switches = 0;
-    long awake = 0;
+    long waits = 0;
 };
 
 ProgramRun exchange(int count) {
@@ -125,7 +125,7 @@ ProgramRun exchange(int count) {
     }
     QElapsedTimer wall;
     const long switches0 = voluntarySwitches();
-    awakeCount = 0;
+    waitCount = 0;
     const double cpu0 = cpuSeconds();
     wall.start();
     for (int i = 0; i < count; ++i) {
@@ -136,7 +136,7 @@ ProgramRun exchange(int count) {
     run.wall = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     run.cpu = cpuSeconds() - cpu0;
     run.switches = voluntarySwitches() - switches0;
-    run.awake = awakeCount;
+    run.waits = waitCount;
     return run;
 }
 
@@ -207,7 +207,7 @@ struct PacedRun {
     double cpuPerExchange = 0;      // us
     double lineRate = 0;            // line time over wall time, everything counted
     double programShare = 0;        // line time over line time + the program's reaction
-    double switches = 0, awake = 0; // per exchange
+    double switches = 0, waits = 0; // per exchange
     int failures = 0;
 };
 
@@ -245,7 +245,7 @@ bool pacedRun(int count, int readerCount, const QString& folder, int index, Pace
     r.lineRate = n * ExchangeLineUs / 1e6 / p.wall;
     r.programShare = ExchangeLineUs / (ExchangeLineUs + r.reaction);
     r.switches = double(p.switches) / n;
-    r.awake = double(p.awake) / n;
+    r.waits = double(p.waits) / n;
     r.failures += p.failures;
     return true;
 }
@@ -276,8 +276,8 @@ int main(int argc, char** argv) {
     const int pacedCount = std::max(parser.value("paced").toInt(), 1);
     const int readerCount = std::max(parser.value("reader").toInt(), 1);
     const int runs = std::max(parser.value("runs").toInt(), 1);
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
-                     [] { ++awakeCount; });
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     [] { ++waitCount; });
 
     bool ok = true;
     if (unpacedCount > 0) {
@@ -308,10 +308,10 @@ int main(int argc, char** argv) {
         std::printf(
             "  run %d: simulator late %.0f us | reaction %.0f us (median %.0f, max %.0f; floor "
             "%.0f) | CPU %.2f %% (%.0f us per exchange) | woken %.1f times per exchange (%.1f "
-            "back in the loop) | line rate %.3f, program's share %.3f | %d failed | load "
+            "of them event-loop waits) | line rate %.3f, program's share %.3f | %d failed | load "
             "%s -> %s\n",
             i + 1, r.simLate, r.reaction, r.reactionMedian, r.reactionMax, r.floorReaction,
-            r.cpuShare * 100, r.cpuPerExchange, r.switches, r.awake, r.lineRate, r.programShare,
+            r.cpuShare * 100, r.cpuPerExchange, r.switches, r.waits, r.lineRate, r.programShare,
             r.failures, qPrintable(r.loadBefore), qPrintable(r.loadAfter));
         std::fflush(stdout);
         all.push_back(r);
