@@ -119,8 +119,15 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
             startByteLimit(limit, now == lastLook ? now : (now == 0 ? TickWrap : now) - 1);
         }
         lastLook = now;
-        if (received >= replyLength)
+        if (received >= replyLength) {
+            // All in before its last byte could have crossed the line: this
+            // line does not run at its speed (a simulator without pacing).
+            if (LineClock::now() < lineDone - byteTime)
+                linePaced_ = false;
             break;
+        }
+        if (received > 0)
+            linePaced_ = true;
         // The window's messages are handled at least once per exchange,
         // since the first byte can never be here yet.
         if (!pumped) {
@@ -133,13 +140,13 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
         if (TimerDue(limit) || breakRequested_ || port_.Lost())
             break;
         // Linux wakes a waiter on the line for every byte, however many the
-        // line waits for. A reply seen coming at the pace of the line cannot
-        // end before lineDone: until a byte before that, the line stays out
-        // of the wait, and the tick starts are still looked at. Before the
-        // first byte the line is watched for it; an unpaced reply comes
-        // whole.
+        // line waits for. A reply coming at the pace of the line cannot end
+        // before lineDone: until a byte before that, the line stays out of
+        // the wait, and the tick starts are still looked at. Until a reply
+        // was seen coming in parts, the line is watched for the first byte:
+        // an unpaced reply comes whole at once.
         std::int64_t quietMs = 0;
-        if (received > 0)
+        if (received > 0 || linePaced_)
             quietMs = std::chrono::duration_cast<std::chrono::milliseconds>(lineDone - byteTime -
                                                                             LineClock::now())
                           .count();

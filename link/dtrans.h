@@ -82,4 +82,6 @@ private:
     QTimer wakeTimer_;
     std::vector<ReadObserver*> observers_;
     BlockSource* source_ = nullptr;
+    // Replies come in parts at the pace of the line, as on a real line.
+    bool linePaced_ = false;
 };

@@ -131,6 +131,20 @@ TEST_F(ExchangeTest, ReplyAtLineSpeedWakesTheProgramAFewTimesNotForEveryByte) {
     EXPECT_LT(perExchange, 8.0);
 }
 
+TEST_F(ExchangeTest, LineFasterThanItsSpeedIsWatchedAgainAfterPacedReplies) {
+    sim.SetFaults({.baud = 9600});
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    // Unpaced, a reply is there at once; waiting out its line time (23 ms)
+    // each time would take about 2 s.
+    sim.SetFaults({});
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    EXPECT_LT(elapsedMs(t), 800);
+}
+
 TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {
     link.ReplyTimeout = 0; // 550 ms per byte
     sim.SetFaults({.byteDelayMs = 60});
