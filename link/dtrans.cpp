@@ -102,7 +102,7 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
     // Reply bytes are counted where they wait (mostly still in the driver)
     // and taken at the end. The event loop sleeps until the whole reply can
     // be there, the next tick begins, or a window message comes (Break), so
-    // a reply at 9600 Bd costs one or two wake-ups instead of one per byte.
+    // a reply at 9600 Bd costs a few wake-ups instead of one per byte.
     // Looking at every tick start still tells in which tick each byte came,
     // and each byte keeps its own limit from the tick of the one before.
     std::uint16_t received = 0;
