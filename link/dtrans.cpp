@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 
 DTrans::DTrans(Pordt& port, const bool& breakRequested)
     : port_(port), breakRequested_(breakRequested) {
@@ -27,10 +28,12 @@ void DTrans::SendWakeByte(std::uint8_t b) {
     (void)port_.SendByte(b);
 }
 
-void DTrans::waitForEvent(const TickTimer& timer) {
-    const std::int64_t ms = MsUntilDue(timer);
+void DTrans::waitForEvent(const TickTimer& timer, std::int64_t atMostMs) {
+    std::int64_t ms = MsUntilDue(timer);
     if (ms <= 0)
         return;
+    if (atMostMs > 0)
+        ms = std::min(ms, atMostMs);
     wakeTimer_.start(static_cast<int>(std::min<std::int64_t>(ms, 24 * 3600 * 1000)));
     // Blocks until something happens: a reply byte, a click, the deadline.
     QAbstractEventDispatcher* dispatcher =
@@ -93,13 +96,20 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
     TxBuffer[0] = command;
     TxBuffer[lastIndex + 1] = FrameChecksum(lastIndex);
 
+    // On a line, no reply can be complete before the request and the reply
+    // have crossed it at the port's speed, 10 bits a byte.
+    using LineClock = std::chrono::steady_clock;
+    const auto byteTime = std::chrono::microseconds(10'000'000 / std::max(port_.Baud(), 1));
+    const int lineBytes = (WakeByte != 0 ? 1 : 0) + lastIndex + 2 + replyLength;
+    const LineClock::time_point lineDone = LineClock::now() + byteTime * lineBytes;
+
     SendWakeByte(WakeByte);
     (void)port_.SendBlock(TxBuffer.data(), static_cast<std::uint16_t>(lastIndex + 2));
 
     // Reply bytes are counted where they wait (mostly still in the driver)
     // and taken at the end. The event loop sleeps until the whole reply can
     // be there, the next tick begins, or a window message comes (Break), so
-    // a reply at 9600 Bd costs one or two wake-ups instead of one per byte.
+    // a reply at 9600 Bd costs a few wake-ups instead of one per byte.
     // Looking at every tick start still tells in which tick each byte came,
     // and each byte keeps its own limit from the tick of the one before.
     std::uint16_t received = 0;
@@ -116,8 +126,15 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
             startByteLimit(limit, now == lastLook ? now : (now == 0 ? TickWrap : now) - 1);
         }
         lastLook = now;
-        if (received >= replyLength)
+        if (received >= replyLength) {
+            // All in before its last byte could have crossed the line: this
+            // line does not run at its speed (a simulator without pacing).
+            if (LineClock::now() < lineDone - byteTime)
+                linePaced_ = false;
             break;
+        }
+        if (received > 0)
+            linePaced_ = true;
         // The window's messages are handled at least once per exchange,
         // since the first byte can never be here yet.
         if (!pumped) {
@@ -129,10 +146,24 @@ std::uint8_t DTrans::ExchangeFrame(std::uint8_t command, std::uint16_t lastIndex
         // without waiting out the limit.
         if (TimerDue(limit) || breakRequested_ || port_.Lost())
             break;
-        port_.WakeOnInput(replyLength - received);
+        // Linux wakes a waiter on the line for every byte, however many the
+        // line waits for. A reply coming at the pace of the line cannot end
+        // before lineDone: until a byte before that, the line stays out of
+        // the wait, and the tick starts are still looked at. Until a reply
+        // was seen coming in parts, the line is watched for the first byte:
+        // an unpaced reply comes whole at once.
+        std::int64_t quietMs = 0;
+        if (received > 0 || linePaced_)
+            quietMs = std::chrono::duration_cast<std::chrono::milliseconds>(lineDone - byteTime -
+                                                                            LineClock::now())
+                          .count();
+        port_.WatchInput(quietMs <= 0);
+        if (quietMs <= 0)
+            port_.WakeOnInput(received > 0 ? replyLength - received : 1);
         const TickTimer nextTick{now, now};
-        waitForEvent(nextTick);
+        waitForEvent(nextTick, quietMs);
     }
+    port_.WatchInput(true);
 
     // Takes the bytes counted; a failed reply leaves in RxBuffer what came.
     port_.FetchInput();

@@ -78,8 +78,9 @@ public:
     void SetBlockSource(BlockSource* source) { source_ = source; }
 
 private:
-    // Blocks in the event loop until an event arrives or the timer comes due.
-    void waitForEvent(const TickTimer& timer);
+    // Blocks in the event loop until an event arrives or the timer comes due,
+    // or atMostMs real milliseconds passed when that is positive.
+    void waitForEvent(const TickTimer& timer, std::int64_t atMostMs = 0);
     // The limit of one reply byte, running from fromTick.
     void startByteLimit(TickTimer& timer, std::int32_t fromTick) const;
 
@@ -88,4 +89,6 @@ private:
     QTimer wakeTimer_;
     std::vector<ReadObserver*> observers_;
     BlockSource* source_ = nullptr;
+    // Replies come in parts at the pace of the line, as on a real line.
+    bool linePaced_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -292,4 +293,20 @@ void Pordt::FetchInput() {
     if (held < wakeCount_)
         WakeOnInput(1);
     (void)port_.waitForReadyRead(0);
+}
+
+void Pordt::WatchInput(bool on) {
+#ifndef Q_OS_WIN
+    if (!port_.isOpen())
+        return;
+    // The port reads through a socket notifier of its own on the device; a
+    // read from the port switches it on again.
+    const auto notifiers = port_.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier* notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Read && notifier->socket() == port_.handle())
+            notifier->setEnabled(on);
+    }
+#else
+    Q_UNUSED(on);
+#endif
 }

@@ -59,12 +59,19 @@ public:
     [[nodiscard]] std::uint8_t ReadByte();
     // Bytes received and not yet read, counting those the driver still holds.
     [[nodiscard]] int InputCount() const;
-    // Lets the event loop sleep until count bytes wait in the driver (1-255)
-    // instead of waking for every byte; 0 wakes it for every byte again.
-    // For the waits of the link, which take what came with FetchInput and
-    // empty the queues after every exchange. Where the platform cannot,
-    // every byte wakes.
+    // The line reads ready to the event loop only once count bytes wait in
+    // the driver (1-255); 0 makes every byte count again. For the waits of
+    // the link, which take what came with FetchInput and empty the queues
+    // after every exchange. Where the platform cannot, every byte counts.
+    // Linux still wakes a process waiting on the line for each byte that
+    // comes, only to find it not ready: see WatchInput.
     void WakeOnInput(int count);
+    // Takes the line out of the event loop's waits (false) and back in
+    // (true; so it is after opening). Out, arriving bytes wake nothing and
+    // wait in the driver, and a lost device is seen once it is back in. For
+    // a reply that cannot be complete yet. Where the platform cannot, the
+    // line stays in.
+    void WatchInput(bool on);
     // Moves what the driver holds into the port's buffer, for ReadByte.
     void FetchInput();
     // Nothing to do: reception is event driven, the waits of the link block in

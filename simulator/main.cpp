@@ -158,6 +158,7 @@ int main(int argc, char** argv) {
         sim.FailNextRequests(*options.failAddress, options.failCount);
     }
     sim.SetLogRequests(options.log);
+    sim.SetTimingLog(options.timingLog);
     if (!options.saveImage.isEmpty() && !sim.SaveImage(options.saveImage)) {
         printError(QStringLiteral("cannot save the image ") + options.saveImage);
         return 1;

@@ -223,3 +223,8 @@ void RecorderSimulator::SetLogRequests(bool on) {
     std::lock_guard lock(mutex_);
     logRequests_ = on;
 }
+
+void RecorderSimulator::SetTimingLog(const QString& path) {
+    std::lock_guard lock(mutex_);
+    timingLog_ = path;
+}

@@ -153,6 +153,14 @@ public:
     // Printed on stderr for each request (--log of the program).
     void SetLogRequests(bool on);
 
+    // For benchmarks of a client: each reply sent at line speed appends a
+    // line "REACTION LATE" to this file, in microseconds: from the last byte
+    // of the previous reply to the first byte of this request (-1 for the
+    // first), and how late the reply's last byte went out against the line's
+    // schedule. Written as the line is served, flushed when it is given up;
+    // takes effect at the next Start. Empty: no file.
+    void SetTimingLog(const QString& path);
+
 private:
     class Server;
     friend class Server;
@@ -170,6 +178,7 @@ private:
     std::vector<Request> requests_;
     QByteArray received_;
     bool logRequests_ = false;
+    QString timingLog_;
     QString devicePath_;
 
     std::unique_ptr<Server> server_;

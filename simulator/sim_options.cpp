@@ -114,6 +114,11 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                                          QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Print each request on stderr."));
+    const QCommandLineOption timing(
+        QStringLiteral("timing"),
+        QStringLiteral("Append a line per reply at line speed: the client's reaction and\n"
+                       "how late the reply ended, in microseconds."),
+        QStringLiteral("FILE"));
     const QCommandLineOption control(
         QStringLiteral("control"),
         // One paragraph: the help wraps it at whole words.
@@ -132,7 +137,7 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                   sums,        wrapped,       eventPointer, sumPointer, seed,      silent,
                   badChecksum, cutAfter,      extraBytes,   byteDelay,  baud,      failAddress,
                   failCount,   eraseAckDelay, vanishAfter,  log,        identSeed, appendEvents,
-                  appendSums,  control,       history,      version});
+                  appendSums,  timing,        control,      history,    version});
     if (!p.parse(args)) {
         *error = p.errorText();
         return false;
@@ -238,6 +243,7 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     o.image = p.value(image);
     o.saveImage = p.value(saveImage);
     o.log = p.isSet(log);
+    o.timingLog = p.value(timing);
     o.control = p.isSet(control);
     // Without an image there is nothing to serve but a generated history.
     o.generate = p.isSet(generate) || o.image.isEmpty();

@@ -2,6 +2,8 @@
 
 #include "simulator/recorder_memory.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -95,6 +98,14 @@ bool RecorderSimulator::Server::Open() {
         closePty();
         return false;
     }
+    QString timingLog;
+    {
+        std::lock_guard lock(sim_.mutex_);
+        timingLog = sim_.timingLog_;
+    }
+    if (!timingLog.isEmpty()) {
+        timing_ = std::fopen(QFile::encodeName(timingLog).constData(), "ae");
+    }
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -111,6 +122,10 @@ void RecorderSimulator::Server::Stop() {
     if (wake_ >= 0) {
         ::close(wake_);
         wake_ = -1;
+    }
+    if (timing_) {
+        std::fclose(timing_);
+        timing_ = nullptr;
     }
 }
 
@@ -189,6 +204,9 @@ bool RecorderSimulator::Server::waitUntil(Clock::time_point deadline) {
 }
 
 void RecorderSimulator::Server::run() {
+    // Byte times are deadlines of about a millisecond: the default slack of
+    // 50 us on every sleep would make each byte late by that much.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     char buffer[256];
     for (;;) {
         if (stopRequested()) {
@@ -212,6 +230,7 @@ void RecorderSimulator::Server::run() {
         if (ready == 0) {
             FrameParser::Frame frame;
             if (parser_.LineIdle(&frame)) {
+                replyFrom_ = Clock::now();
                 handleFrame(frame);
             }
             continue;
@@ -237,6 +256,10 @@ void RecorderSimulator::Server::handleByte(std::uint8_t byte, Clock::time_point 
         std::lock_guard lock(sim_.mutex_);
         baud = sim_.faults_.baud;
     }
+    if (!requestUnderWay_) {
+        requestStart_ = readTime;
+        requestUnderWay_ = true;
+    }
     if (baud > 0) {
         // The byte counts as received when it would have crossed the line.
         const auto byteTime = std::chrono::duration_cast<Clock::duration>(
@@ -253,6 +276,9 @@ void RecorderSimulator::Server::handleByte(std::uint8_t byte, Clock::time_point 
     lastByte_ = Clock::now();
     FrameParser::Frame frame;
     if (parser_.Feed(byte, &frame)) {
+        // Woken late for the last byte, a reply starting now would be late
+        // by that much: paced, it starts when the line says the request ended.
+        replyFrom_ = baud > 0 ? std::min(lineFree_, lastByte_) : lastByte_;
         handleFrame(frame);
     }
 }
@@ -326,6 +352,7 @@ void RecorderSimulator::Server::handleFrame(const FrameParser::Frame& frame) {
     if (!reply.isEmpty()) {
         sendReply(reply, faults, command);
     }
+    requestUnderWay_ = false;
 }
 
 void RecorderSimulator::Server::sendReply(QByteArray reply, const Faults& faults, bool command) {
@@ -341,7 +368,7 @@ void RecorderSimulator::Server::sendReply(QByteArray reply, const Faults& faults
     if (reply.isEmpty()) {
         return;
     }
-    auto next = Clock::now();
+    auto next = replyFrom_;
     if (command && faults.eraseAckDelayMs > 0) {
         next += std::chrono::milliseconds(faults.eraseAckDelayMs);
     }
@@ -365,6 +392,20 @@ void RecorderSimulator::Server::sendReply(QByteArray reply, const Faults& faults
             return;
         }
     }
+    if (timing_ && byteTime != Clock::duration::zero()) {
+        logTiming(Clock::now(), next);
+    }
+}
+
+void RecorderSimulator::Server::logTiming(Clock::time_point replyEnd, Clock::time_point due) {
+    using std::chrono::microseconds;
+    const auto us = [](Clock::duration d) {
+        return static_cast<long long>(std::chrono::duration_cast<microseconds>(d).count());
+    };
+    const long long reaction =
+        lastReplyEnd_ == Clock::time_point{} ? -1 : us(requestStart_ - lastReplyEnd_);
+    std::fprintf(timing_, "%lld %lld\n", reaction, us(replyEnd - due));
+    lastReplyEnd_ = replyEnd;
 }
 
 bool RecorderSimulator::Server::writeAll(const char* data, qsizetype size) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <thread>
 
 // The simulator's inside: the pseudo-terminal and the thread that serves it.
@@ -30,6 +31,8 @@ private:
     QByteArray execute(const Request& request, bool* command);
     void sendReply(QByteArray reply, const Faults& faults, bool command);
     bool writeAll(const char* data, qsizetype size);
+    void logTiming(std::chrono::steady_clock::time_point replyEnd,
+                   std::chrono::steady_clock::time_point due);
     // Sleeps to an absolute deadline; false when stopping cut it short.
     bool waitUntil(std::chrono::steady_clock::time_point deadline);
     void closePty();
@@ -48,4 +51,12 @@ private:
     FrameParser parser_;
     std::chrono::steady_clock::time_point lineFree_{};
     std::chrono::steady_clock::time_point lastByte_{};
+    // When the request just taken ended as the line counts it: the reply's
+    // schedule starts there.
+    std::chrono::steady_clock::time_point replyFrom_{};
+    // The timing log (SetTimingLog) and what it measures from.
+    std::FILE* timing_ = nullptr;
+    bool requestUnderWay_ = false;
+    std::chrono::steady_clock::time_point requestStart_{};
+    std::chrono::steady_clock::time_point lastReplyEnd_{};
 };

@@ -190,6 +190,9 @@ TEST_P(RevisitModelTest, EveryIncrementalReadoutWritesTheFilesOfAFullOne) {
             if (HasFatalFailure() || HasFailure())
                 return;
         }
+        // A long run tells how far it got.
+        std::printf("sequence %u:%s\n", seed, qPrintable(steps));
+        std::fflush(stdout);
     }
     // The sequences must reach both kinds of outcome to prove anything.
     EXPECT_GT(incremental, played);

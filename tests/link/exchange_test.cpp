@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+
 namespace {
 
 using ExchangeTest = LinkTest;
@@ -112,6 +114,37 @@ TEST_F(ExchangeTest, NormalLimitIsFiveSecondsPerByte) {
     const qint64 ms = elapsedMs(t);
     EXPECT_GE(ms, 5005 + 55);
     EXPECT_LT(ms, 5060 + 110 + 150);
+}
+
+TEST_F(ExchangeTest, ReplyAtLineSpeedWakesTheProgramAFewTimesNotForEveryByte) {
+    // Fourteen reply bytes a millisecond apart: a process waiting on the line
+    // is woken for each of them, whatever the line waits for.
+    sim.SetFaults({.baud = 9600});
+    const auto sleeps = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return usage.ru_nvcsw;
+    };
+    constexpr int Exchanges = 20;
+    const long before = sleeps();
+    for (int i = 0; i < Exchanges; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    const double perExchange = static_cast<double>(sleeps() - before) / Exchanges;
+    EXPECT_LT(perExchange, 8.0);
+}
+
+TEST_F(ExchangeTest, LineFasterThanItsSpeedIsWatchedAgainAfterPacedReplies) {
+    sim.SetFaults({.baud = 9600});
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    // Unpaced, a reply is there at once; waiting out its line time (23 ms)
+    // each time would take about 2 s.
+    sim.SetFaults({});
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(link.ReadBlock(0x30000, 11, 4), LinkOk);
+    EXPECT_LT(elapsedMs(t), 800);
 }
 
 TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {

@@ -1,6 +1,8 @@
 #include "link_fixture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -164,6 +166,35 @@ TEST_F(PortTest, FlushInputDropsALateReply) {
     EXPECT_TRUE(port.InputReady());
     EXPECT_TRUE(port.FlushInput());
     EXPECT_FALSE(port.InputReady());
+}
+
+TEST_F(PortTest, LineOutOfTheWaitsWakesNothingAndItsBytesWaitInTheDriver) {
+    QSerialPort& device = port.Device();
+    int readyReads = 0;
+    QObject::connect(&device, &QSerialPort::readyRead, &device, [&] { ++readyReads; });
+    // Blocks in the event loop for a few milliseconds at most.
+    const auto wait = [] {
+        QTimer timer;
+        timer.start(5);
+        QAbstractEventDispatcher::instance()->processEvents(QEventLoop::WaitForMoreEvents);
+    };
+    QElapsedTimer t;
+    t.start();
+
+    port.WatchInput(false);
+    const std::uint8_t frame[] = {0x01, 0x04, 0x00, 0x00, 0x00, 0x05, 0x07, 0xEF};
+    ASSERT_TRUE(port.SendBlock(frame, sizeof frame));
+    while (port.InputCount() < 8 && t.elapsed() < 3000)
+        wait();
+    EXPECT_EQ(port.InputCount(), 8);
+    EXPECT_EQ(readyReads, 0);
+    EXPECT_FALSE(port.InputReady()) << "still in the driver";
+
+    port.WatchInput(true);
+    while (readyReads == 0 && t.elapsed() < 3000)
+        wait();
+    EXPECT_EQ(readyReads, 1);
+    EXPECT_TRUE(port.InputReady());
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #include "pty_client.h"
 #include "simulator/recorder_sim.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -110,6 +113,39 @@ TEST_F(SimulatorFaults, BaudPacesTheRequestItself) {
     ASSERT_TRUE(sim.WaitForRequests(1, 1000));
     EXPECT_GE(msSince(start), 8 * 1000 * 10 / 1200 - 1);
     client->ReceiveUntilQuiet(150);
+}
+
+TEST(SimulatorTiming, LogTellsTheClientsReactionAndHowLateEachPacedReplyEnded) {
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("timing.txt"));
+    RecorderSimulator sim;
+    sim.SetTimingLog(log);
+    sim.SetFaults({.baud = 9600});
+    ASSERT_TRUE(sim.Start());
+    PtyClient client(sim.DevicePath());
+    EXPECT_EQ(client.Exchange(ReadRequest(0, 5, 7), 8).size(), 8);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(client.Exchange(ReadRequest(0, 5, 7), 8).size(), 8);
+    // Unpaced replies have no line schedule: not logged.
+    sim.SetFaults({});
+    EXPECT_EQ(client.Exchange(ReadRequest(0, 5, 7), 8).size(), 8);
+    sim.Stop();
+
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QList<QByteArray> first = lines[0].split(' ');
+    const QList<QByteArray> second = lines[1].split(' ');
+    ASSERT_EQ(first.size(), 2);
+    ASSERT_EQ(second.size(), 2);
+    EXPECT_EQ(first[0], "-1");
+    EXPECT_GE(second[0].toLongLong(), 40000);
+    EXPECT_LT(second[0].toLongLong(), 40000 + 250000);
+    for (const QList<QByteArray>& line : {first, second}) {
+        EXPECT_GE(line[1].toLongLong(), 0);
+        EXPECT_LT(line[1].toLongLong(), 250000);
+    }
 }
 
 TEST_F(SimulatorFaults, FailNextRequestsForAnAddress) {
