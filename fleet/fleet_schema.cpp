@@ -50,8 +50,6 @@ const char* const Tables[] = {
     " last_read bigint NOT NULL,"
     " com_port integer NOT NULL,"
     " PRIMARY KEY (crane, address, bytes))",
-    "CREATE INDEX IF NOT EXISTS event_records_time ON event_records (crane, time)",
-    "CREATE INDEX IF NOT EXISTS sum_records_time ON sum_records (crane, time)",
 };
 
 bool Run(PgConnection& db, const char* sql, QString& error) {
