@@ -43,3 +43,6 @@ void AddDatabaseOption(QCommandLineParser& p);
 
 void AddPushOptions(QCommandLineParser& p);
 int RunPush(const Invocation& in);
+
+void AddFleetOptions(QCommandLineParser& p);
+int RunFleet(const Invocation& in);

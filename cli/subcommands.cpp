@@ -63,6 +63,14 @@ const std::vector<Subcommand>& Subcommands() {
                         "are left as they are. Exit code 4: the database cannot be reached,\n"
                         "refuses the login, has a newer schema or failed the push."),
          AddPushOptions, RunPush, 100000},
+        {QStringLiteral("fleet"),
+         QStringLiteral("Writes the page over every crane of the fleet's database."),
+         QStringLiteral("Writes index.html into --out: every crane of the fleet's PostgreSQL\n"
+                        "database with its last visit, events of the last 12 months per kind,\n"
+                        "cycles per year and duty estimate, those that need attention first,\n"
+                        "and charts of life used and events per month. Exit code 4: the\n"
+                        "database cannot be reached or used."),
+         AddFleetOptions, RunFleet, 0},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"

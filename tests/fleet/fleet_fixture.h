@@ -84,12 +84,11 @@ struct Block {
 };
 
 // Adds blocks of crane n to the archive of the user whose data folder is dataHome.
-inline void AddToArchive(const QString& dataHome, int crane, const std::vector<Block>& blocks,
-                         std::int64_t at = 1700000000000) {
+inline void AddToArchive(const QString& dataHome, const QByteArray& ident,
+                         const std::vector<Block>& blocks, std::int64_t at = 1700000000000) {
     const QString folder = dataHome + QStringLiteral("/zorvan");
     ASSERT_TRUE(QDir().mkpath(folder));
     CraneStore store;
-    const QByteArray ident = Ident(crane);
     ASSERT_TRUE(store.Open(folder + QLatin1Char('/') + ArchiveDatabase::FileName,
                            RecorderKey(ident), ident, 3, at))
         << store.Error().toStdString();
@@ -98,6 +97,10 @@ inline void AddToArchive(const QString& dataHome, int crane, const std::vector<B
                               reinterpret_cast<const std::uint8_t*>(b.bytes.constData()),
                               std::uint16_t(b.bytes.size()), at));
     store.Close();
+}
+inline void AddToArchive(const QString& dataHome, int crane, const std::vector<Block>& blocks,
+                         std::int64_t at = 1700000000000) {
+    AddToArchive(dataHome, Ident(crane), blocks, at);
 }
 
 struct CliRun {
