@@ -90,15 +90,31 @@ bool CopyRecords(PgConnection& db, const QByteArray& crane, const std::vector<Pu
                                 "last_read, com_port")
                : QStringLiteral("address, bytes, time, weight, reach, total_weight, "
                                 "total_cycles, first_read, last_read, com_port");
-    const PgConnection::Result r =
-        db.Exec(QStringLiteral("INSERT INTO %1 (crane, %2) SELECT $1, %2 FROM %3 ON CONFLICT DO "
-                               "NOTHING")
-                    .arg(events ? QStringLiteral("event_records") : QStringLiteral("sum_records"),
-                         columns, staging),
-                {crane});
+    // The records new to the database, and the sums of exactly those.
+    const QString sums =
+        events
+            ? QStringLiteral("INSERT INTO event_months SELECT $1, date_trunc('month', time)::date, "
+                             "reason, count(*) FROM added WHERE time IS NOT NULL GROUP BY 2, 3 ON "
+                             "CONFLICT (crane, month, reason) DO UPDATE SET records = "
+                             "event_months.records + excluded.records")
+            : QStringLiteral(
+                  "INSERT INTO sum_cycles SELECT $1, coalesce(extract(year FROM time)::int, "
+                  "0), coalesce(weight, 255), count(*), min(time), max(time) FROM added WHERE "
+                  "weight IS NOT NULL OR reach IS NOT NULL GROUP BY 2, 3 ON CONFLICT (crane, "
+                  "year, weight) DO UPDATE SET cycles = sum_cycles.cycles + excluded.cycles, "
+                  "oldest = least(sum_cycles.oldest, excluded.oldest), newest = "
+                  "greatest(sum_cycles.newest, excluded.newest)");
+    const PgConnection::Result r = db.Exec(
+        QStringLiteral("WITH added AS (INSERT INTO %1 (crane, %2) SELECT $1, %2 FROM %3 ON "
+                       "CONFLICT DO NOTHING RETURNING time, %4), summed AS (%5) SELECT count(*) "
+                       "FROM added")
+            .arg(events ? QStringLiteral("event_records") : QStringLiteral("sum_records"), columns,
+                 staging, events ? QStringLiteral("reason") : QStringLiteral("weight, reach"),
+                 sums),
+        {crane});
     if (!r.ok)
         return false;
-    added += r.affected;
+    added += r.Value(0, 0).toLongLong();
     return db.Exec(QStringLiteral("TRUNCATE %1").arg(staging)).ok;
 }
 

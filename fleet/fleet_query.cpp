@@ -80,34 +80,33 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
             at[row[0]] = data.cranes.size();
             data.cranes.push_back(std::move(c));
         }
-        const auto events = query("SELECT crane, reason, count(*) FROM event_records WHERE time "
-                                  ">= $1::timestamp GROUP BY crane, reason",
+        const auto events = query("SELECT crane, reason, sum(records) FROM event_months WHERE "
+                                  "month >= $1::date GROUP BY crane, reason",
                                   {since});
         if (!events.ok)
             return false;
         for (const auto& row : events.rows)
             data.cranes[at[row[0]]]
                 .events[std::size_t(EventKindOf(std::uint8_t(row[1].toInt())))] += row[2].toInt();
-        const auto years = query("SELECT crane, extract(year FROM time)::int, count(*) FROM "
-                                 "sum_records WHERE time IS NOT NULL AND (weight IS NOT NULL OR "
-                                 "reach IS NOT NULL) GROUP BY 1, 2");
+        const auto years = query("SELECT crane, year, sum(cycles) FROM sum_cycles WHERE year > 0 "
+                                 "GROUP BY 1, 2");
         if (!years.ok)
             return false;
         for (const auto& row : years.rows)
             data.cranes[at[row[0]]].cyclesPerYear[row[1].toInt()] = row[2].toInt();
-        const auto weights = query("SELECT crane, coalesce(weight, 255), count(*), min(time), "
-                                   "max(time) FROM sum_records WHERE weight IS NOT NULL OR reach "
-                                   "IS NOT NULL GROUP BY 1, 2");
+        const auto weights = query("SELECT crane, weight, sum(cycles), min(oldest), max(newest) "
+                                   "FROM sum_cycles GROUP BY 1, 2");
         if (!weights.ok)
             return false;
         for (const auto& row : weights.rows)
             AddCycles(inputs[at[row[0]]], std::uint8_t(row[1].toInt()), row[2].toInt(),
                       Time(row[3]), Time(row[4]));
         // The counters of the newest rated record, as a readout takes them.
-        const auto counters = query(
-            "SELECT DISTINCT ON (crane) crane, total_cycles, total_weight FROM sum_records WHERE "
-            "weight IS NOT NULL AND reach IS NOT NULL ORDER BY crane, time DESC NULLS LAST, "
-            "last_read DESC");
+        const auto counters =
+            query("SELECT c.id, s.total_cycles, s.total_weight FROM cranes c CROSS JOIN LATERAL "
+                  "(SELECT total_cycles, total_weight FROM sum_records WHERE crane = c.id AND "
+                  "weight IS NOT NULL AND reach IS NOT NULL ORDER BY time DESC NULLS LAST LIMIT "
+                  "1) s");
         if (!counters.ok)
             return false;
         for (const auto& row : counters.rows) {
@@ -120,9 +119,9 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
         }
         for (std::size_t i = 0; i < data.cranes.size(); ++i)
             data.cranes[i].duty = EstimateDuty(inputs[i]);
-        const auto months = query("SELECT to_char(date_trunc('month', time), 'YYYY-MM-DD'), "
-                                  "reason, count(*) FROM event_records WHERE time >= "
-                                  "$1::timestamp GROUP BY 1, 2 ORDER BY 1",
+        const auto months = query("SELECT to_char(month, 'YYYY-MM-DD'), reason, sum(records) "
+                                  "FROM event_months WHERE month >= $1::date GROUP BY 1, 2 "
+                                  "ORDER BY 1",
                                   {since});
         if (!months.ok)
             return false;

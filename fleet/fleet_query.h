@@ -15,15 +15,15 @@
 class PgConnection;
 
 // What the fleet page shows, taken from the fleet database by aggregate
-// queries: counts per crane and kind, per crane and year, per crane and
-// weight; never every record.
+// queries over the sums every push keeps (event_months, sum_cycles): a few
+// rows per crane, never every record.
 
 struct FleetCrane {
     QString key;
     QByteArray identification;
     std::optional<qint64> lastVisit; // started, ms since 1970 UTC
     QString lastVisitBy;             // computer and user
-    KindCounts events{};             // of the last 12 months
+    KindCounts events{};             // of the last 12 calendar months
     std::map<int, int> cyclesPerYear;
     DutyEstimate duty; // from every distinct cycle the database holds
 };
@@ -34,8 +34,8 @@ struct FleetData {
     std::vector<std::pair<QDate, KindCounts>> eventsPerMonth;
 };
 
-// now: the end of the last 12 months (the recorder's clock has no zone, so
-// the local time of the page's making).
+// now: its month is the last of the 12 calendar months counted (the
+// recorder's clock has no zone, so the local time of the page's making).
 [[nodiscard]] bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data,
                               QString& error);
 

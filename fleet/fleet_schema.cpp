@@ -50,6 +50,24 @@ const char* const Tables[] = {
     " last_read bigint NOT NULL,"
     " com_port integer NOT NULL,"
     " PRIMARY KEY (crane, address, bytes))",
+    // The newest rated summator record of a crane, for its counters.
+    "CREATE INDEX IF NOT EXISTS sum_records_newest ON sum_records (crane, time DESC NULLS LAST)",
+    // Sums kept up by every push from the records it added, so that the fleet
+    // page reads a few rows per crane rather than every record.
+    "CREATE TABLE IF NOT EXISTS event_months ("
+    " crane bigint NOT NULL REFERENCES cranes(id),"
+    " month date NOT NULL,"
+    " reason smallint NOT NULL,"
+    " records integer NOT NULL,"
+    " PRIMARY KEY (crane, month, reason))",
+    "CREATE TABLE IF NOT EXISTS sum_cycles ("
+    " crane bigint NOT NULL REFERENCES cranes(id),"
+    " year integer NOT NULL,"
+    " weight smallint NOT NULL,"
+    " cycles integer NOT NULL,"
+    " oldest timestamp,"
+    " newest timestamp,"
+    " PRIMARY KEY (crane, year, weight))",
 };
 
 bool Run(PgConnection& db, const char* sql, QString& error) {

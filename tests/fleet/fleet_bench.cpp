@@ -1,10 +1,13 @@
 // fleet-bench: pushes simulated cranes with full memories (every event and
 // summator slot holding a record) into a throwaway PostgreSQL server and
-// reports the rows per second. Not run by CTest.
+// reports the rows per second; then makes the fleet page over them and
+// reports its time. Not run by CTest.
 //   ZORVAN_FLEET_CRANES=N   cranes (100)
 //   ZORVAN_FLEET_BATCH=N    cranes per push, i.e. per transaction (10)
 
+#include "fleet/fleet_page.h"
 #include "fleet/fleet_push.h"
+#include "fleet/fleet_query.h"
 #include "fleet/fleet_schema.h"
 #include "fleet_fixture.h"
 
@@ -75,6 +78,19 @@ TEST(FleetBench, PushFullCranes) {
     std::printf("pushed %lld rows of %d cranes in %.1f s: %.0f rows/s\n",
                 static_cast<long long>(rows), cranes, double(pushMs) / 1000,
                 double(rows) * 1000 / double(std::max<qint64>(pushMs, 1)));
+
+    // The page as zorvan-cli fleet makes it: its queries, the charts and the HTML.
+    const QDateTime now(QDate(2026, 6, 1), QTime(0, 0));
+    QElapsedTimer timer;
+    timer.start();
+    FleetData data;
+    ASSERT_TRUE(QueryFleet(db, now, data, error)) << error.toStdString();
+    const qint64 queryMs = timer.elapsed();
+    const QString html = FleetPageHtml(data, now);
+    std::printf("fleet page of %zu cranes: %lld ms (queries %lld ms), %lld characters\n",
+                data.cranes.size(), static_cast<long long>(timer.elapsed()),
+                static_cast<long long>(queryMs), static_cast<long long>(html.size()));
+    EXPECT_EQ(data.cranes.size(), std::size_t(cranes));
 }
 
 } // namespace

@@ -100,12 +100,14 @@ TEST(FleetPage, FiguresComeFromTheDatabaseAsKnown) {
         EXPECT_EQ(got.duty.cyclesRated, want.cyclesRated);
         // Summed in another order: equal but for rounding.
         ASSERT_EQ(got.duty.kp.has_value(), want.kp.has_value());
-        if (want.kp)
+        if (want.kp) {
             EXPECT_NEAR(*got.duty.kp, *want.kp, 1e-12);
+        }
         EXPECT_EQ(got.duty.group, want.group);
         ASSERT_EQ(got.duty.lifeUsed.has_value(), want.lifeUsed.has_value());
-        if (want.lifeUsed)
+        if (want.lifeUsed) {
             EXPECT_NEAR(*got.duty.lifeUsed, *want.lifeUsed, 1e-12);
+        }
         EXPECT_EQ(got.duty.cyclesTotal, want.cyclesTotal);
         EXPECT_EQ(got.duty.oldest, want.oldest);
         EXPECT_EQ(got.duty.newest, want.newest);

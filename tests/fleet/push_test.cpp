@@ -23,6 +23,17 @@ QByteArray FileHash(const QString& path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+// The sums the fleet page reads hold every record once, as the records do.
+void ExpectSumsMatchRecords(const QString& db) {
+    EXPECT_EQ(
+        Number(db, QStringLiteral("SELECT sum(records) FROM event_months")),
+        Number(db, QStringLiteral("SELECT count(*) FROM event_records WHERE time IS NOT NULL")));
+    EXPECT_EQ(
+        Number(db, QStringLiteral("SELECT sum(cycles) FROM sum_cycles")),
+        Number(db, QStringLiteral("SELECT count(*) FROM sum_records WHERE weight IS NOT NULL OR "
+                                  "reach IS NOT NULL")));
+}
+
 qint64 Records(const QString& db, const QString& table, int crane) {
     return Number(db, QStringLiteral("SELECT count(*) FROM %1 r JOIN cranes c ON c.id = r.crane "
                                      "WHERE c.key = '%2'")
@@ -134,6 +145,7 @@ TEST_F(FleetPush, SendsEveryDistinctRecordOnceHoweverOftenPushed) {
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records")), 111);
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM sum_records")), 25);
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 3);
+    ExpectSumsMatchRecords(db_);
 }
 
 TEST_F(FleetPush, TakesImagesAndRunFoldersAndRefusesADamagedOne) {
@@ -217,6 +229,7 @@ TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
     }
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 3);
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM schema_version")), 1);
+    ExpectSumsMatchRecords(db_);
 }
 
 TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
@@ -273,6 +286,7 @@ TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 50);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 50);
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 6);
+    ExpectSumsMatchRecords(db_);
 }
 
 } // namespace
