@@ -109,10 +109,14 @@ struct CliRun {
     QString err;
 };
 
-inline void StartCli(QProcess& p, const QStringList& args, const QString& dataHome) {
+// zorvanDb: the ZORVAN_DB of the run (none when empty).
+inline void StartCli(QProcess& p, const QStringList& args, const QString& dataHome,
+                     const QString& zorvanDb = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     env.remove(QStringLiteral("ZORVAN_DB"));
+    if (!zorvanDb.isEmpty())
+        env.insert(QStringLiteral("ZORVAN_DB"), zorvanDb);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(ZORVAN_CLI_PROGRAM), args);
 }
@@ -127,9 +131,10 @@ inline CliRun Finish(QProcess& p) {
     return r;
 }
 
-inline CliRun RunCli(const QStringList& args, const QString& dataHome) {
+inline CliRun RunCli(const QStringList& args, const QString& dataHome,
+                     const QString& zorvanDb = {}) {
     QProcess p;
-    StartCli(p, args, dataHome);
+    StartCli(p, args, dataHome, zorvanDb);
     return Finish(p);
 }
 

@@ -61,7 +61,8 @@ TEST_F(FleetPush, MakesItsTablesAndRefusesANewerSchemaOrNoServer) {
     const QString archive = home_.path() + QStringLiteral("/zorvan/archive.sqlite");
     const QByteArray before = FileHash(archive);
 
-    CliRun run = Push({QStringLiteral("--init")});
+    // The database named by ZORVAN_DB when --db is not given.
+    CliRun run = RunCli({QStringLiteral("push"), QStringLiteral("--init")}, home_.path(), db_);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT max(version) FROM schema_version")),
               FleetSchema::Version);
