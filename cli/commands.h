@@ -33,3 +33,16 @@ bool RatedLoadFromOptions(const QCommandLineParser& p, std::optional<double>& ra
 
 void AddPortsOptions(QCommandLineParser& p);
 int RunPorts(const Invocation& in);
+
+// The fleet's database (push, fleet): --db CONNINFO, else ZORVAN_DB, else
+// libpq's PG* variables. Opening it makes its tables when it has none; false,
+// with one line on standard error, when it cannot be reached or used.
+class PgConnection;
+void AddDatabaseOption(QCommandLineParser& p);
+[[nodiscard]] bool OpenFleetDatabase(const Invocation& in, PgConnection& db);
+
+void AddPushOptions(QCommandLineParser& p);
+int RunPush(const Invocation& in);
+
+void AddFleetOptions(QCommandLineParser& p);
+int RunFleet(const Invocation& in);

@@ -55,6 +55,22 @@ const std::vector<Subcommand>& Subcommands() {
                         "share of the group's design life used. An estimate for the expert, not a\n"
                         "verdict; what cannot be read is named instead of a figure."),
          AddDutyOptions, RunDuty, 1},
+        {QStringLiteral("push"),
+         QStringLiteral("Sends what was read into the fleet's PostgreSQL database."),
+         QStringLiteral("Sends every record of this user's archive (or of the memory images and\n"
+                        "run folders given) into the fleet's PostgreSQL database, in one\n"
+                        "transaction: all of it or nothing. Records the database holds already\n"
+                        "are left as they are. Exit code 4: the database cannot be reached,\n"
+                        "refuses the login, has a newer schema or failed the push."),
+         AddPushOptions, RunPush, 100000},
+        {QStringLiteral("fleet"),
+         QStringLiteral("Writes the page over every crane of the fleet's database."),
+         QStringLiteral("Writes index.html into --out: every crane of the fleet's PostgreSQL\n"
+                        "database with its last visit, events of the last 12 months per kind,\n"
+                        "cycles per year and duty estimate, those that need attention first,\n"
+                        "and charts of life used and events per month. Exit code 4: the\n"
+                        "database cannot be reached or used."),
+         AddFleetOptions, RunFleet, 0},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"

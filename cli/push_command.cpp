@@ -1,0 +1,142 @@
+// `push`: what was read, into the fleet's PostgreSQL database.
+
+#include "archive/archive_database.h"
+#include "archive/archive_folder.h"
+#include "cli/break_signal.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "fleet/fleet_push.h"
+#include "fleet/fleet_schema.h"
+#include "fleet/pg_connection.h"
+#include "image/image_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString RunImage = QStringLiteral("recorder.img");
+
+// An image file, or a run folder's recorder.img, as a crane to push.
+bool LoadInput(const QString& argument, PushCrane& crane, QString& error) {
+    QString path = argument;
+    if (QFileInfo(path).isDir())
+        path = QDir(path).filePath(RunImage);
+    MemoryImage image;
+    const ImageLoad load = LoadMemoryImageFile(path, image);
+    if (!load.ok) {
+        error = QStringLiteral("cannot load the image %1: %2")
+                    .arg(QDir::toNativeSeparators(path), load.error);
+        return false;
+    }
+    if (!CraneFromImage(image, crane, error)) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error);
+        return false;
+    }
+    return true;
+}
+
+QString DatabaseConnInfo(const QCommandLineParser& p) {
+    if (p.isSet(QStringLiteral("db")))
+        return p.value(QStringLiteral("db"));
+    return qEnvironmentVariable("ZORVAN_DB");
+}
+
+} // namespace
+
+void AddDatabaseOption(QCommandLineParser& p) {
+    p.addOption({QStringLiteral("db"),
+                 QStringLiteral("The fleet database: a libpq connection string or URI. Without "
+                                "it ZORVAN_DB, else libpq's PG* variables. Passwords come from "
+                                "PGPASSFILE, ~/.pgpass or the service file."),
+                 QStringLiteral("CONNINFO")});
+}
+
+bool OpenFleetDatabase(const Invocation& in, PgConnection& db) {
+    if (!db.Connect(DatabaseConnInfo(in.options))) {
+        in.console.Err(QStringLiteral("zorvan-cli: cannot reach the database: ") + db.Error());
+        return false;
+    }
+    QString error;
+    if (!FleetSchema::Ensure(db, error)) {
+        in.console.Err(QStringLiteral("zorvan-cli: cannot use the database: ") + error);
+        return false;
+    }
+    return true;
+}
+
+void AddPushOptions(QCommandLineParser& p) {
+    p.addPositionalArgument(QStringLiteral("inputs"),
+                            QStringLiteral("Memory images or run folders; none: every crane of "
+                                           "this user's archive."),
+                            QStringLiteral("[IMAGE|RUNFOLDER ...]"));
+    AddDatabaseOption(p);
+    p.addOption({QStringLiteral("init"),
+                 QStringLiteral("Only make the database's tables (when it has none) and check "
+                                "their version.")});
+    AddQuietOption(p);
+}
+
+int RunPush(const Invocation& in) {
+    const QStringList arguments = in.options.positionalArguments();
+    const bool initOnly = in.options.isSet(QStringLiteral("init")) && arguments.isEmpty();
+    const bool quiet = in.options.isSet(QStringLiteral("quiet"));
+
+    // Everything is read first: an input that cannot be read pushes nothing.
+    std::vector<PushCrane> cranes;
+    QString error;
+    if (!initOnly && arguments.isEmpty()) {
+        const QString path = QDir(ArchiveFolder()).filePath(ArchiveDatabase::FileName);
+        if (!QFileInfo::exists(path)) {
+            in.console.Err(QStringLiteral("zorvan-cli: there is no archive at ") +
+                           QDir::toNativeSeparators(path));
+            return ExitCode::FileFailure;
+        }
+        if (!CranesFromArchive(path, cranes, error)) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + error);
+            return ExitCode::FileFailure;
+        }
+    }
+    for (const QString& argument : arguments) {
+        PushCrane crane;
+        if (!LoadInput(argument, crane, error)) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + error +
+                           QStringLiteral("; nothing pushed"));
+            return ExitCode::FileFailure;
+        }
+        cranes.push_back(std::move(crane));
+    }
+
+    PgConnection db;
+    if (!OpenFleetDatabase(in, db))
+        return ExitCode::DatabaseFailure;
+    if (initOnly)
+        return ExitCode::Success;
+
+    PushTally tally;
+    const auto stop = [&in] {
+        // Ctrl+C reaches the flag through the event loop.
+        QCoreApplication::processEvents();
+        return in.breakSignal.Interrupted();
+    };
+    if (!PushCranes(db, std::move(cranes), tally, error, stop)) {
+        if (in.breakSignal.Interrupted()) {
+            in.console.Err(QStringLiteral("zorvan-cli: push interrupted; nothing pushed"));
+            return ExitCode::Interrupted;
+        }
+        in.console.Err(QStringLiteral("zorvan-cli: push failed, nothing pushed: ") + error);
+        return ExitCode::DatabaseFailure;
+    }
+    if (!quiet)
+        in.console.Out(QStringLiteral("%1 cranes: %2 of %3 event records, %4 of %5 summator "
+                                      "records and %6 visits new")
+                           .arg(tally.cranes)
+                           .arg(tally.eventsAdded)
+                           .arg(tally.eventsSent)
+                           .arg(tally.sumsAdded)
+                           .arg(tally.sumsSent)
+                           .arg(tally.visitsAdded));
+    return ExitCode::Success;
+}

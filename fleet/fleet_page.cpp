@@ -1,0 +1,187 @@
+#include "fleet/fleet_page.h"
+
+#include "archive/archive_folder.h"
+#include "summary/page_sections.h"
+#include "summary/summary_charts.h"
+#include "summary/summary_page.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QDir>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStackedBarSeries>
+#include <QValueAxis>
+
+namespace {
+
+const char* const Style = R"(
+body{font-family:sans-serif;margin:0 auto;max-width:72em;padding:.5em;color:#212121;line-height:1.35}
+h1{font-size:1.4em}h2{font-size:1.2em;border-bottom:2px solid #1565c0;margin-top:1.5em}
+table{border-collapse:collapse;margin:.5em 0;font-size:.9em}
+th,td{border:1px solid #bdbdbd;padding:.2em .4em;text-align:left;vertical-align:top}
+.scroll{overflow-x:auto}
+figure{margin:.8em 0;break-inside:avoid;page-break-inside:avoid}
+figure svg{display:block;width:100%;height:auto;max-width:900px}
+@media print{@page{size:A4 landscape;margin:12mm}body{max-width:none;font-size:9pt}}
+)";
+
+const QSize ChartSize(900, 400);
+
+QString CraneName(const FleetCrane& c) {
+    const QStringList lines = IdentificationLines(c.identification);
+    return lines.isEmpty() ? c.key.left(12) : lines.first();
+}
+
+QString Percent(const std::optional<double>& share) {
+    return share ? QLocale::c().toString(*share * 100, 'f', 1) + QLatin1Char('%') : QString();
+}
+
+QString Years(const std::map<int, int>& perYear) {
+    QStringList parts;
+    for (const auto& [year, cycles] : perYear)
+        parts << QStringLiteral("%1: %2").arg(year).arg(cycles);
+    return parts.join(QStringLiteral("; "));
+}
+
+QString DutyCell(const DutyEstimate& d) {
+    if (!d.group && !d.lifeUsed)
+        return d.reasons.isEmpty() ? QString() : d.reasons.first();
+    QString text = GroupName(d.group);
+    if (d.nameplateGroup)
+        text += QStringLiteral(" (паспорт ") + GroupName(d.nameplateGroup) + QLatin1Char(')');
+    if (d.kp)
+        text += QStringLiteral(", Kp ") + QLocale::c().toString(*d.kp, 'f', 3);
+    return text.trimmed();
+}
+
+QString LifeChart(const FleetData& data) {
+    auto* set = new QBarSet(QStringLiteral("Использовано ресурса, %"));
+    QStringList names;
+    double largest = 0;
+    for (const FleetCrane& c : data.cranes)
+        if (c.duty.lifeUsed) {
+            names << CraneName(c).toHtmlEscaped();
+            set->append(*c.duty.lifeUsed * 100);
+            largest = std::max(largest, *c.duty.lifeUsed * 100);
+        }
+    if (names.isEmpty()) {
+        delete set;
+        return {};
+    }
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("Использованный ресурс по кранам"));
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* series = new QBarSeries;
+    series->append(set);
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(names);
+    auto* y = new QValueAxis;
+    y->setRange(0, std::max(100.0, largest));
+    y->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return ChartSvg(chart, ChartSize);
+}
+
+QString MonthChart(const FleetData& data) {
+    if (data.eventsPerMonth.empty())
+        return {};
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("События парка по месяцам"));
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* series = new QStackedBarSeries;
+    int largest = 0;
+    QStringList months;
+    for (const auto& [month, counts] : data.eventsPerMonth) {
+        months << month.toString(QStringLiteral("MM.yyyy"));
+        int all = 0;
+        for (int n : counts)
+            all += n;
+        largest = std::max(largest, all);
+    }
+    for (int k = 0; k < EventKindCount; ++k) {
+        auto* set = new QBarSet(EventKindName(EventKind(k)));
+        set->setColor(EventKindColour(EventKind(k)));
+        for (const auto& step : data.eventsPerMonth)
+            set->append(step.second[std::size_t(k)]);
+        series->append(set);
+    }
+    chart->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(months);
+    auto* y = new QValueAxis;
+    y->setRange(0, std::max(1, largest));
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return ChartSvg(chart, ChartSize);
+}
+
+QString Figure(const QString& svg) {
+    return svg.isEmpty() ? QString()
+                         : QStringLiteral("<figure>") + svg + QStringLiteral("</figure>\n");
+}
+
+} // namespace
+
+QString FleetPageHtml(const FleetData& data, const QDateTime& now) {
+    QString html;
+    html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\"><head><meta charset=\"utf-8\">"
+                           "<meta name=\"viewport\" content=\"width=device-width, "
+                           "initial-scale=1\"><title>Парк кранов</title><style>");
+    html += QString::fromLatin1(Style);
+    html += QStringLiteral("</style></head><body>\n<h1>Парк кранов</h1>\n<p>Кранов: %1. "
+                           "События за 12 месяцев до %2.</p>\n")
+                .arg(data.cranes.size())
+                .arg(now.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    QStringList header{QStringLiteral("Кран"), QStringLiteral("Ключ"),
+                       QStringLiteral("Последнее чтение")};
+    for (int k = 0; k < EventKindCount; ++k)
+        header << EventKindName(EventKind(k));
+    header << QStringLiteral("Циклов по годам") << QStringLiteral("Группа")
+           << QStringLiteral("Ресурс");
+    QList<QStringList> rows;
+    for (const FleetCrane& c : data.cranes) {
+        QStringList row{CraneName(c), c.key.left(12),
+                        c.lastVisit ? QDateTime::fromMSecsSinceEpoch(*c.lastVisit)
+                                              .toString(QStringLiteral("dd.MM.yyyy hh:mm")) +
+                                          QLatin1Char(' ') + c.lastVisitBy
+                                    : QString()};
+        for (int n : c.events)
+            row << QString::number(n);
+        row << Years(c.cyclesPerYear) << DutyCell(c.duty) << Percent(c.duty.lifeUsed);
+        rows << row;
+    }
+    html += QStringLiteral("<h2>Краны</h2>\n") + HtmlTable(header, rows);
+    html += QStringLiteral("<h2>Ресурс и события</h2>\n") + Figure(LifeChart(data)) +
+            Figure(MonthChart(data));
+    html += QStringLiteral("<p>") + DutyDisclaimer().toHtmlEscaped() + QStringLiteral("</p>\n");
+    html += QStringLiteral("</body></html>\n");
+    return html;
+}
+
+bool WriteFleetPage(const FleetData& data, const QDateTime& now, const QString& folder,
+                    QString& error) {
+    if (!QDir().mkpath(folder)) {
+        error = QStringLiteral("cannot make the folder ") + QDir::toNativeSeparators(folder);
+        return false;
+    }
+    QSaveFile file(QDir(folder).filePath(SummaryPageName));
+    if (!file.open(QIODevice::WriteOnly) || file.write(FleetPageHtml(data, now).toUtf8()) < 0 ||
+        !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}

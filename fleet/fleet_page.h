@@ -1,0 +1,15 @@
+#pragma once
+
+#include "fleet/fleet_query.h"
+
+#include <QDateTime>
+#include <QString>
+
+// The fleet page: one self-contained index.html over every crane of the fleet
+// database (inline SVG charts, no script, nothing from the network), the
+// cranes that need attention first.
+
+[[nodiscard]] QString FleetPageHtml(const FleetData& data, const QDateTime& now);
+// Writes it as index.html into folder (made when missing); false with error.
+[[nodiscard]] bool WriteFleetPage(const FleetData& data, const QDateTime& now,
+                                  const QString& folder, QString& error);

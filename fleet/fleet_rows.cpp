@@ -1,0 +1,234 @@
+#include "fleet/fleet_rows.h"
+
+#include "archive/archive_database.h"
+#include "archive/archive_folder.h"
+#include "duty/duty_input.h"
+#include "image/memory_image.h"
+#include "link/recorder_requests.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <map>
+#include <span>
+
+using namespace RecorderMap;
+
+namespace {
+
+constexpr std::uint8_t Absent = 0xFF;
+constexpr std::uint32_t BlankCounter = 0xFFFFFF;
+constexpr int EventWeight = 5;
+constexpr int EventReach = 6;
+constexpr int EventReason = 10;
+constexpr int SumTotalWeight = 8;
+constexpr int SumTotalCycles = 11;
+constexpr int SumWeight = 14;
+constexpr int SumReach = 15;
+
+QString Why(const QSqlError& e) {
+    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+}
+
+std::span<const std::uint8_t> Span(const QByteArray& b) {
+    return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
+}
+
+void Tab(QByteArray& out) {
+    out += '\t';
+}
+
+void Number(QByteArray& out, std::int64_t value) {
+    out += QByteArray::number(qlonglong(value));
+}
+
+void Measure(QByteArray& out, std::uint8_t value) {
+    if (value == Absent)
+        out += "\\N";
+    else
+        Number(out, value);
+}
+
+void Time(QByteArray& out, const QByteArray& bytes) {
+    const QDateTime t = ClockFromBytes(Span(bytes).first(5));
+    if (t.isValid())
+        out += t.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1();
+    else
+        out += "\\N";
+}
+
+void Counter(QByteArray& out, const QByteArray& b, int at) {
+    const std::uint32_t v = std::uint32_t(std::uint8_t(b[at])) << 16 |
+                            std::uint32_t(std::uint8_t(b[at + 1])) << 8 | std::uint8_t(b[at + 2]);
+    if (v == BlankCounter)
+        out += "\\N";
+    else
+        Number(out, v);
+}
+
+// address, bytes (COPY's text form of a bytea), time: the columns both share.
+void Head(QByteArray& out, const PushRecord& r) {
+    Number(out, r.address);
+    out += "\t\\\\x";
+    out += r.bytes.toHex();
+    Tab(out);
+    Time(out, r.bytes);
+    Tab(out);
+}
+
+void Tail(QByteArray& out, const PushRecord& r) {
+    Number(out, r.firstRead);
+    Tab(out);
+    Number(out, r.lastRead);
+    Tab(out);
+    Number(out, r.comPort);
+    out += '\n';
+}
+
+} // namespace
+
+bool BlankRecord(const QByteArray& bytes) {
+    for (char c : bytes)
+        if (std::uint8_t(c) != Absent)
+            return false;
+    return true;
+}
+
+void AppendEventLine(QByteArray& out, const PushRecord& r) {
+    Head(out, r);
+    Number(out, std::uint8_t(r.bytes[EventReason]));
+    Tab(out);
+    Measure(out, std::uint8_t(r.bytes[EventWeight]));
+    Tab(out);
+    Measure(out, std::uint8_t(r.bytes[EventReach]));
+    Tab(out);
+    Tail(out, r);
+}
+
+void AppendSumLine(QByteArray& out, const PushRecord& r) {
+    Head(out, r);
+    Measure(out, std::uint8_t(r.bytes[SumWeight]));
+    Tab(out);
+    Measure(out, std::uint8_t(r.bytes[SumReach]));
+    Tab(out);
+    Counter(out, r.bytes, SumTotalWeight);
+    Tab(out);
+    Counter(out, r.bytes, SumTotalCycles);
+    Tab(out);
+    Tail(out, r);
+}
+
+bool CranesFromArchive(const QString& path, std::vector<PushCrane>& cranes, QString& error) {
+    cranes.clear();
+    const QString name = ArchiveDatabase::NewConnectionName();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        // Read only: a push never changes the archive.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
+        QSqlQuery q(db);
+        auto failed = [&](const QSqlError& e) {
+            error = QStringLiteral("cannot read the archive %1: %2").arg(path, Why(e));
+            return false;
+        };
+        ok = [&] {
+            if (!db.open())
+                return failed(db.lastError());
+            // One snapshot of the whole archive, however readouts write meanwhile.
+            if (!q.exec(QStringLiteral("BEGIN")))
+                return failed(q.lastError());
+            if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next())
+                return failed(q.lastError());
+            if (q.value(0).toInt() > ArchiveDatabase::SchemaVersion) {
+                error = QStringLiteral("the archive %1 has the newer schema version %2")
+                            .arg(path)
+                            .arg(q.value(0).toInt());
+                return false;
+            }
+            std::map<qint64, std::size_t> index;
+            if (!q.exec(QStringLiteral("SELECT id, key, identification, first_read, last_read FROM "
+                                       "cranes ORDER BY key")))
+                return failed(q.lastError());
+            while (q.next()) {
+                index[q.value(0).toLongLong()] = cranes.size();
+                cranes.push_back({q.value(1).toString(),
+                                  q.value(2).toByteArray(),
+                                  q.value(3).toLongLong(),
+                                  q.value(4).toLongLong(),
+                                  {},
+                                  {},
+                                  {}});
+            }
+            if (!q.exec(QStringLiteral("SELECT crane, started, computer, user_name, com_port, "
+                                       "memory, outcome FROM visits ORDER BY id")))
+                return failed(q.lastError());
+            while (q.next()) {
+                const auto at = index.find(q.value(0).toLongLong());
+                if (at == index.end())
+                    continue;
+                PushVisit v{q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toString(),
+                            q.value(4).toInt(),      std::nullopt,          QString()};
+                if (!q.isNull(5))
+                    v.memory = q.value(5).toInt();
+                if (!q.isNull(6))
+                    v.outcome = q.value(6).toString();
+                cranes[at->second].visits.push_back(std::move(v));
+            }
+            q.setForwardOnly(true);
+            if (!q.exec(QStringLiteral("SELECT crane, memory, address, bytes, first_read, "
+                                       "last_read, com_port FROM blocks WHERE memory IN (1, 2)")))
+                return failed(q.lastError());
+            while (q.next()) {
+                const auto at = index.find(q.value(0).toLongLong());
+                const int memory = q.value(1).toInt();
+                PushRecord r{std::uint32_t(q.value(2).toLongLong()), q.value(3).toByteArray(),
+                             q.value(4).toLongLong(), q.value(5).toLongLong(), q.value(6).toInt()};
+                const int length = memory == 1 ? EventLength : SumLength;
+                if (at == index.end() || r.bytes.size() != length || BlankRecord(r.bytes))
+                    continue;
+                auto& crane = cranes[at->second];
+                (memory == 1 ? crane.events : crane.sums).push_back(std::move(r));
+            }
+            q.finish();
+            db.rollback();
+            return true;
+        }();
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!ok)
+        cranes.clear();
+    return ok;
+}
+
+bool CraneFromImage(const MemoryImage& image, PushCrane& crane, QString& error) {
+    crane = PushCrane();
+    const auto ident = image.Bytes(IdentSelector, IdentAddress, IdentSize);
+    if (!ident) {
+        error = QStringLiteral("the image holds no identification of the recorder");
+        return false;
+    }
+    crane.key = RecorderKey(*ident);
+    crane.identification = *ident;
+    const auto origin = image.Origin(IdentSelector, IdentAddress);
+    crane.firstRead = crane.lastRead = origin ? origin->msecsSinceEpoch : 0;
+    auto take = [&](std::uint32_t address, int length, std::vector<PushRecord>& into) {
+        const auto bytes = image.Bytes(MemorySelector, address, length);
+        if (!bytes || BlankRecord(*bytes))
+            return;
+        const ReadOrigin from = image.Origin(MemorySelector, address).value_or(ReadOrigin{});
+        into.push_back({address, *bytes, from.msecsSinceEpoch, from.msecsSinceEpoch, from.comPort});
+        crane.firstRead = std::min(crane.firstRead, from.msecsSinceEpoch);
+        crane.lastRead = std::max(crane.lastRead, from.msecsSinceEpoch);
+    };
+    for (std::uint32_t page = EventStart; page < EventEnd; page += PageSize)
+        for (std::uint32_t slot = page; slot <= page + LastSlotOffset; slot += EventLength)
+            take(slot, EventLength, crane.events);
+    for (std::uint32_t slot = SumStart; slot <= LastSumSlot; slot += SumLength)
+        take(slot, SumLength, crane.sums);
+    return true;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class MemoryImage;
+
+// What a push sends of one crane: the rows of the archive's tables, as they
+// are, whether they came from the archive database or a memory image.
+struct PushRecord {
+    std::uint32_t address = 0;
+    QByteArray bytes;
+    std::int64_t firstRead = 0; // ms since 1970, UTC
+    std::int64_t lastRead = 0;
+    int comPort = 0;
+};
+
+struct PushVisit {
+    std::int64_t started = 0;
+    QString computer;
+    QString userName;
+    int comPort = 0;
+    std::optional<int> memory; // 1 events, 2 summator
+    QString outcome;           // null when none
+};
+
+struct PushCrane {
+    QString key; // the archive's key: a hash of the identification
+    QByteArray identification;
+    std::int64_t firstRead = 0;
+    std::int64_t lastRead = 0;
+    std::vector<PushVisit> visits;
+    std::vector<PushRecord> events; // every distinct event record, blank slots left out
+    std::vector<PushRecord> sums;   // every distinct summator record, likewise
+};
+
+// Every crane of the archive database at path, read in one snapshot and
+// never written. False with the reason when it is no archive database.
+[[nodiscard]] bool CranesFromArchive(const QString& path, std::vector<PushCrane>& cranes,
+                                     QString& error);
+
+// The crane of a memory image: its identification and every record slot it
+// holds (the latest read of each). False with the reason when the image holds
+// no identification.
+[[nodiscard]] bool CraneFromImage(const MemoryImage& image, PushCrane& crane, QString& error);
+
+// A record of all 0xFF bytes is an erased slot, not a record.
+[[nodiscard]] bool BlankRecord(const QByteArray& bytes);
+
+// The COPY text line of a record for event_records or sum_records (without
+// the crane column, which the push puts first).
+void AppendEventLine(QByteArray& out, const PushRecord& record);
+void AppendSumLine(QByteArray& out, const PushRecord& record);

@@ -1,0 +1,96 @@
+// fleet-bench: pushes simulated cranes with full memories (every event and
+// summator slot holding a record) into a throwaway PostgreSQL server and
+// reports the rows per second; then makes the fleet page over them and
+// reports its time. Not run by CTest.
+//   ZORVAN_FLEET_CRANES=N   cranes (100)
+//   ZORVAN_FLEET_BATCH=N    cranes per push, i.e. per transaction (10)
+
+#include "fleet/fleet_page.h"
+#include "fleet/fleet_push.h"
+#include "fleet/fleet_query.h"
+#include "fleet/fleet_schema.h"
+#include "fleet_fixture.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+using namespace fleet_test;
+
+namespace {
+
+auto* const Cluster = ::testing::AddGlobalTestEnvironment(new PgCluster);
+
+int Setting(const char* name, int fallback) {
+    const int v = qEnvironmentVariableIntValue(name);
+    return v > 0 ? v : fallback;
+}
+
+// Crane n with a full event memory and a full summator: every record distinct.
+PushCrane FullCrane(int n) {
+    PushCrane c;
+    c.identification = Ident(1000 + n);
+    c.key = RecorderKey(c.identification);
+    c.firstRead = 1700000000000;
+    c.lastRead = 1700000000000 + n;
+    c.visits.push_back({c.lastRead, QStringLiteral("bench"), QStringLiteral("bench"), 3, 1,
+                        QStringLiteral("whole")});
+    int i = 0;
+    for (std::uint32_t page = EventStart; page < EventEnd; page += PageSize)
+        for (std::uint32_t slot = page; slot <= page + LastSlotOffset; slot += EventLength, ++i) {
+            QByteArray bytes = Event(i, std::uint8_t(0x40 | (i % 8)), std::uint8_t(i % 50));
+            bytes[7] = char(i >> 8); // distinct however the clock repeats
+            bytes[8] = char(i);
+            c.events.push_back({slot, bytes, c.firstRead, c.lastRead, 3});
+        }
+    for (int k = 0; k < 8192; ++k)
+        c.sums.push_back({SumSlot(k), Sum(k, std::uint8_t(k % 40)), c.firstRead, c.lastRead, 3});
+    return c;
+}
+
+TEST(FleetBench, PushFullCranes) {
+    ASSERT_NE(PgCluster::Instance(), nullptr);
+    const QString conninfo = PgCluster::Instance()->NewDatabase();
+    const int cranes = Setting("ZORVAN_FLEET_CRANES", 100);
+    const int batch = Setting("ZORVAN_FLEET_BATCH", 10);
+    PgConnection db;
+    QString error;
+    ASSERT_TRUE(db.Connect(conninfo)) << db.Error().toStdString();
+    ASSERT_TRUE(FleetSchema::Ensure(db, error)) << error.toStdString();
+
+    qint64 rows = 0, pushMs = 0;
+    for (int from = 0; from < cranes; from += batch) {
+        std::vector<PushCrane> part;
+        for (int n = from; n < std::min(cranes, from + batch); ++n)
+            part.push_back(FullCrane(n));
+        QElapsedTimer timer;
+        timer.start();
+        PushTally tally;
+        ASSERT_TRUE(PushCranes(db, std::move(part), tally, error)) << error.toStdString();
+        pushMs += timer.elapsed();
+        rows += tally.eventsAdded + tally.sumsAdded;
+        std::printf("cranes %d-%d: %lld rows, %lld ms in all so far\n", from,
+                    std::min(cranes, from + batch) - 1, static_cast<long long>(rows),
+                    static_cast<long long>(pushMs));
+        std::fflush(stdout);
+    }
+    EXPECT_EQ(rows, qint64(cranes) * (77441 + 8192));
+    std::printf("pushed %lld rows of %d cranes in %.1f s: %.0f rows/s\n",
+                static_cast<long long>(rows), cranes, double(pushMs) / 1000,
+                double(rows) * 1000 / double(std::max<qint64>(pushMs, 1)));
+
+    // The page as zorvan-cli fleet makes it: its queries, the charts and the HTML.
+    const QDateTime now(QDate(2026, 6, 1), QTime(0, 0));
+    QElapsedTimer timer;
+    timer.start();
+    FleetData data;
+    ASSERT_TRUE(QueryFleet(db, now, data, error)) << error.toStdString();
+    const qint64 queryMs = timer.elapsed();
+    const QString html = FleetPageHtml(data, now);
+    std::printf("fleet page of %zu cranes: %lld ms (queries %lld ms), %lld characters\n",
+                data.cranes.size(), static_cast<long long>(timer.elapsed()),
+                static_cast<long long>(queryMs), static_cast<long long>(html.size()));
+    EXPECT_EQ(data.cranes.size(), std::size_t(cranes));
+}
+
+} // namespace

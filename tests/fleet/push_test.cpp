@@ -1,0 +1,293 @@
+// zorvan-cli push against a real PostgreSQL server of the test program's own.
+
+#include "fleet/fleet_schema.h"
+#include "fleet_fixture.h"
+#include "image/image_file.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QThread>
+
+#include <array>
+
+using namespace fleet_test;
+
+namespace {
+
+auto* const Cluster = ::testing::AddGlobalTestEnvironment(new PgCluster);
+
+QByteArray FileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// The sums the fleet page reads hold every record once, as the records do.
+void ExpectSumsMatchRecords(const QString& db) {
+    EXPECT_EQ(
+        Number(db, QStringLiteral("SELECT sum(records) FROM event_months")),
+        Number(db, QStringLiteral("SELECT count(*) FROM event_records WHERE time IS NOT NULL")));
+    EXPECT_EQ(
+        Number(db, QStringLiteral("SELECT sum(cycles) FROM sum_cycles")),
+        Number(db, QStringLiteral("SELECT count(*) FROM sum_records WHERE weight IS NOT NULL OR "
+                                  "reach IS NOT NULL")));
+}
+
+qint64 Records(const QString& db, const QString& table, int crane) {
+    return Number(db, QStringLiteral("SELECT count(*) FROM %1 r JOIN cranes c ON c.id = r.crane "
+                                     "WHERE c.key = '%2'")
+                          .arg(table, RecorderKey(Ident(crane))));
+}
+
+class FleetPush : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(PgCluster::Instance(), nullptr);
+        db_ = PgCluster::Instance()->NewDatabase();
+        ASSERT_FALSE(db_.isEmpty());
+        ASSERT_TRUE(home_.isValid());
+    }
+    [[nodiscard]] CliRun Push(const QStringList& args = {}) const {
+        return RunCli(QStringList{QStringLiteral("push"), QStringLiteral("--db"), db_} + args,
+                      home_.path());
+    }
+    QString db_;
+    QTemporaryDir home_;
+};
+
+TEST_F(FleetPush, MakesItsTablesAndRefusesANewerSchemaOrNoServer) {
+    AddToArchive(home_.path(), 1, {{EventSlot(0), Event(0)}, {SumSlot(0), Sum(0)}});
+    const QString archive = home_.path() + QStringLiteral("/zorvan/archive.sqlite");
+    const QByteArray before = FileHash(archive);
+
+    // The database named by ZORVAN_DB when --db is not given.
+    CliRun run = RunCli({QStringLiteral("push"), QStringLiteral("--init")}, home_.path(), db_);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT max(version) FROM schema_version")),
+              FleetSchema::Version);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+
+    ASSERT_EQ(Number(db_, QStringLiteral("WITH u AS (UPDATE schema_version SET version = 2 "
+                                         "RETURNING 1) SELECT count(*) FROM u")),
+              1);
+    run = Push();
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(run.err.trimmed().count(QLatin1Char('\n')), 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("newer schema version 2")))
+        << run.err.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+
+    run = RunCli({QStringLiteral("push"), QStringLiteral("--db"),
+                  QStringLiteral("host=") + home_.path() + QStringLiteral("/none dbname=x")},
+                 home_.path());
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("zorvan-cli: cannot reach the database: ")))
+        << run.err.toStdString();
+    EXPECT_EQ(run.err.trimmed().count(QLatin1Char('\n')), 0) << run.err.toStdString();
+    EXPECT_EQ(FileHash(archive), before);
+}
+
+TEST_F(FleetPush, SendsEveryDistinctRecordOnceHoweverOftenPushed) {
+    std::vector<Block> first;
+    for (int i = 0; i < 100; ++i)
+        first.push_back({EventSlot(i), Event(i)});
+    for (int i = 0; i < 20; ++i)
+        first.push_back({SumSlot(i), Sum(i)});
+    first.push_back({EventSlot(200), QByteArray(EventLength, char(0xFF))}); // an erased slot
+    AddToArchive(home_.path(), 1, first);
+    // Slot 5 overwritten since: both records stay.
+    AddToArchive(home_.path(), 1, {{EventSlot(5), Event(500, 0x84, 0xFF)}}, 1700000100000);
+    std::vector<Block> second;
+    for (int i = 0; i < 10; ++i)
+        second.push_back({EventSlot(i), Event(i)});
+    for (int i = 0; i < 5; ++i)
+        second.push_back({SumSlot(i), Sum(i)});
+    AddToArchive(home_.path(), 2, second);
+
+    CliRun run = Push();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 2);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 1), 101);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 2), 10);
+    EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 1), 20);
+    EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 2), 5);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 3);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE address = %1")
+                              .arg(EventSlot(5))),
+              3); // two of crane 1, one of crane 2
+
+    // The decoded columns of known records.
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE address = %1 "
+                                         "AND time = '2025-01-08 07:07' AND reason = 65 AND "
+                                         "weight = 12 AND reach = 30")
+                              .arg(EventSlot(7))),
+              2);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE reason = 132 "
+                                         "AND weight IS NULL")),
+              1);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT sum(total_cycles) FROM sum_records s JOIN "
+                                         "cranes c ON c.id = s.crane WHERE c.key = '%1'")
+                              .arg(RecorderKey(Ident(1)))),
+              20 * 1000 + 19 * 20 / 2);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM sum_records WHERE weight = 20 AND "
+                                         "reach = 25 AND total_weight = total_cycles")),
+              25);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE bytes = "
+                                         "'\\x%1'::bytea")
+                              .arg(QString::fromLatin1(Event(3).toHex()))),
+              2);
+
+    run = Push();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("0 of 111 event records, 0 of 25 summator records "
+                                                "and 0 visits new")))
+        << run.out.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records")), 111);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM sum_records")), 25);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 3);
+    ExpectSumsMatchRecords(db_);
+}
+
+TEST_F(FleetPush, TakesImagesAndRunFoldersAndRefusesADamagedOne) {
+    auto image = [](int crane, int events) {
+        MemoryImage m;
+        const QByteArray ident = Ident(crane);
+        const ReadOrigin origin{1710000000000, 4};
+        m.Record(IdentSelector, IdentAddress, reinterpret_cast<const std::uint8_t*>(ident.data()),
+                 IdentSize, origin);
+        for (int i = 0; i < events; ++i)
+            m.Record(MemorySelector, EventSlot(i),
+                     reinterpret_cast<const std::uint8_t*>(Event(i).constData()), EventLength,
+                     origin);
+        const QByteArray blank(SumLength, char(0xFF));
+        m.Record(MemorySelector, SumSlot(0), reinterpret_cast<const std::uint8_t*>(Sum(0).data()),
+                 SumLength, origin);
+        m.Record(MemorySelector, SumSlot(1), reinterpret_cast<const std::uint8_t*>(blank.data()),
+                 SumLength, origin);
+        return ImageFormat::Serialize(m);
+    };
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    const QString file = home_.path() + QStringLiteral("/one.img");
+    const QString run = home_.path() + QStringLiteral("/run");
+    const QString damaged = home_.path() + QStringLiteral("/damaged.img");
+    ASSERT_TRUE(write(file, image(7, 30)));
+    ASSERT_TRUE(QDir().mkpath(run));
+    ASSERT_TRUE(write(run + QStringLiteral("/recorder.img"), image(8, 12)));
+    QByteArray bad = image(9, 30);
+    bad[bad.size() / 2] = char(bad[bad.size() / 2] ^ 0x20);
+    ASSERT_TRUE(write(damaged, bad));
+
+    CliRun result = Push({file, damaged});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("damaged.img"))) << result.err.toStdString();
+    ASSERT_EQ(
+        RunCli({QStringLiteral("push"), QStringLiteral("--init"), QStringLiteral("--db"), db_},
+               home_.path())
+            .exitCode,
+        0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+
+    result = Push({file, run});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 7), 30);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 8), 12);
+    EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 7), 1);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE com_port = 4 "
+                                         "AND first_read = 1710000000000")),
+              42);
+}
+
+TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
+    constexpr int Pushes = 8;
+    std::array<QTemporaryDir, Pushes> homes;
+    for (int k = 0; k < Pushes; ++k) {
+        for (int crane = 20; crane < 23; ++crane) {
+            std::vector<Block> blocks;
+            for (int i = k * 20; i < k * 20 + 60; ++i)
+                blocks.push_back({EventSlot(i), Event(i)});
+            for (int i = k * 5; i < k * 5 + 20; ++i)
+                blocks.push_back({SumSlot(i), Sum(i)});
+            AddToArchive(homes[std::size_t(k)].path(), crane, blocks);
+        }
+    }
+    // A database with no tables yet: they are made once, too.
+    std::array<QProcess, Pushes> pushes;
+    for (int k = 0; k < Pushes; ++k)
+        StartCli(pushes[std::size_t(k)], {QStringLiteral("push"), QStringLiteral("--db"), db_},
+                 homes[std::size_t(k)].path());
+    for (QProcess& p : pushes) {
+        const CliRun r = Finish(p);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+    for (int crane = 20; crane < 23; ++crane) {
+        EXPECT_EQ(Records(db_, QStringLiteral("event_records"), crane), 7 * 20 + 60);
+        EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), crane), 7 * 5 + 20);
+    }
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 3);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM schema_version")), 1);
+    ExpectSumsMatchRecords(db_);
+}
+
+TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
+    // Cranes are pushed in the order of their keys: hold the last one's row, so
+    // that the push has sent the first crane's records and waits.
+    int first = 30, last = 31;
+    if (RecorderKey(Ident(first)) > RecorderKey(Ident(last)))
+        std::swap(first, last);
+    QTemporaryDir older;
+    for (int crane : {first, last}) {
+        std::vector<Block> few, many;
+        for (int i = 0; i < 50; ++i)
+            (i < 10 ? few : many).push_back({EventSlot(i), Event(i)});
+        AddToArchive(older.path(), crane, few, 1700000000000);
+        AddToArchive(home_.path(), crane, few, 1700000001000);
+        AddToArchive(home_.path(), crane, many, 1700000002000);
+    }
+    ASSERT_EQ(RunCli({QStringLiteral("push"), QStringLiteral("--db"), db_}, older.path()).exitCode,
+              0);
+
+    PgConnection holder;
+    ASSERT_TRUE(holder.Connect(db_));
+    ASSERT_TRUE(holder.Exec(QStringLiteral("BEGIN")).ok);
+    ASSERT_TRUE(holder
+                    .Exec(QStringLiteral("SELECT id FROM cranes WHERE key = $1 FOR UPDATE"),
+                          {RecorderKey(Ident(last)).toUtf8()})
+                    .ok);
+    QProcess push;
+    StartCli(push, {QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
+    bool waiting = false;
+    for (int i = 0; i < 600 && !waiting; ++i) {
+        waiting = Number(db_, QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
+                                             "wait_event_type = 'Lock'")) == 1;
+        if (!waiting)
+            QThread::msleep(50);
+    }
+    ASSERT_TRUE(waiting);
+    push.kill(); // SIGKILL
+    push.waitForFinished(10000);
+    ASSERT_TRUE(holder.Exec(QStringLiteral("ROLLBACK")).ok);
+    // The server ends the dead client's transaction once it sees the socket closed.
+    for (int i = 0; i < 200 && Number(db_, QStringLiteral("SELECT count(*) FROM pg_stat_activity "
+                                                          "WHERE state LIKE 'idle in%' OR "
+                                                          "wait_event_type = 'Lock'")) > 0;
+         ++i)
+        QThread::msleep(50);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 10);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 10);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 2);
+
+    const CliRun again =
+        RunCli({QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 50);
+    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 50);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 6);
+    ExpectSumsMatchRecords(db_);
+}
+
+} // namespace
