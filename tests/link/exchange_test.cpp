@@ -52,6 +52,16 @@ TEST_F(ExchangeTest, WrongSumIsRejectedFiveTimes) {
     EXPECT_LT(ms, 5 * 110 + 200);
 }
 
+TEST_F(ExchangeTest, SumOneOffEitherWayIsRejected) {
+    link.FrameAttempts = 1;
+    sim.SetFaults({.badChecksum = true}); // sums to 0x00
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    sim.SetFaults({.sumOneLow = true}); // sums to 0xFE
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    sim.SetFaults({});
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
+}
+
 TEST_F(ExchangeTest, ReplyOfTheRightLengthIsAcceptedByItsSumAlone) {
     // The first reply byte is whatever the recorder sends; only the sum counts.
     sim.SetFaults({.cutAfter = -1});
