@@ -72,12 +72,12 @@ TEST_F(ExchangeTest, ReplyOfTheRightLengthIsAcceptedByItsSumAlone) {
 TEST_F(ExchangeTest, ShortReplyTimesOutPerByte) {
     link.ReplyTimeout = 1; // 0 and 1 both mean 10 ticks
     link.FrameAttempts = 1;
-    sim.SetFaults({.cutAfter = 4});
+    sim.SetFaults({.cutAfter = 7});
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
     const qint64 ms = elapsedMs(t);
-    // The missing fifth byte waits one full limit (550-605 ms), then one tick.
+    // The missing last byte waits one full limit (550-605 ms), then one tick.
     EXPECT_GE(ms, 550 + 55);
     EXPECT_LT(ms, 605 + 110 + 100);
     EXPECT_EQ(link.LastLinkResult, LinkTimeout);
@@ -124,7 +124,8 @@ TEST_F(ExchangeTest, NormalLimitIsFiveSecondsPerByte) {
 
 TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {
     link.ReplyTimeout = 0; // 550 ms per byte
-    sim.SetFaults({.byteDelayMs = 60});
+    // Each byte well within the limit, the whole reply (1.2 s) far beyond it.
+    sim.SetFaults({.byteDelayMs = 150});
     EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
     EXPECT_EQ(sim.Requests().size(), 1u);
 }
