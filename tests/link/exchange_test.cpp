@@ -10,6 +10,13 @@ qint64 elapsedMs(const QElapsedTimer& t) {
     return t.elapsed();
 }
 
+// A link clock that moves a whole tick each time the test's timer fires, so
+// that an exchange sees every tick begin, however loaded the machine.
+std::int64_t steppedMs = 0;
+std::int64_t steppedClock() {
+    return steppedMs;
+}
+
 TEST_F(ExchangeTest, ChecksumIsTheComplementOfTheByteSum) {
     link.TxBuffer = {0x04, 0x00, 0x00, 0x00, 0x05, 0x07};
     EXPECT_EQ(link.FrameChecksum(5), 0xEF);
@@ -81,6 +88,22 @@ TEST_F(ExchangeTest, ShortReplyTimesOutPerByte) {
     EXPECT_GE(ms, 550 + 55);
     EXPECT_LT(ms, 605 + 110 + 100);
     EXPECT_EQ(link.LastLinkResult, LinkTimeout);
+}
+
+TEST_F(ExchangeTest, ShortLimitEndsWhenTheEleventhTickBegins) {
+    link.ReplyTimeout = 1;
+    link.FrameAttempts = 1;
+    sim.SetFaults({.silent = true});
+    steppedMs = 55 * 1000;
+    SetMonotonicClock(&steppedClock);
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, [] { steppedMs += 55; });
+    step.start(2);
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
+    SetMonotonicClock(nullptr);
+    // Sent in tick 1000, given up at the start of 1011, then the pause of
+    // one whole tick.
+    EXPECT_EQ(steppedMs / 55, 1013);
 }
 
 TEST_F(ExchangeTest, ExtraBytesAreDroppedAndDoNotDisturbTheNextExchange) {
