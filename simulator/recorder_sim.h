@@ -114,6 +114,7 @@ public:
     struct Faults {
         bool silent = false;      // no replies at all
         bool badChecksum = false; // last reply byte wrong
+        bool sumOneLow = false;   // last reply byte one less: the reply sums to 0xFE
         int cutAfter = -1;        // send only the first k reply bytes (-1: all)
         int extraBytes = 0;       // junk bytes after each reply
         int byteDelayMs = 0;      // pause before every reply byte

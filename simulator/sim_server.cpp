@@ -359,6 +359,9 @@ void RecorderSimulator::Server::sendReply(QByteArray reply, const Faults& faults
     if (faults.badChecksum) {
         reply.back() = char(reply.back() + 1);
     }
+    if (faults.sumOneLow) {
+        reply.back() = char(reply.back() - 1);
+    }
     if (faults.cutAfter >= 0) {
         reply.truncate(faults.cutAfter);
     }

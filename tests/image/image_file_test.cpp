@@ -118,6 +118,8 @@ TEST(ImageFile, ForeignDamagedAndNewerFilesAreRefusedWithTheProblemNamed) {
     damagedData[firstChunk + ImageFormat::ChunkHead + ImageFormat::BlockPayloadHead] ^= 0x01;
     QByteArray damagedLength = good; // the first chunk claims to run past the file
     damagedLength[firstChunk + 2] = char(0x7F);
+    QByteArray emptyBlock = ImageFormat::Header();
+    ImageFormat::AppendBlock(emptyBlock, 4, 0, nullptr, 0, ReadOrigin{});
     const struct {
         QByteArray file;
         const char* problem;
@@ -129,6 +131,7 @@ TEST(ImageFile, ForeignDamagedAndNewerFilesAreRefusedWithTheProblemNamed) {
         {damagedLength, "chunk header"},
         {good.left(firstChunk) + QByteArray("Xyz\x01", 4) + good.mid(firstChunk + 4),
          "chunk header"},
+        {emptyBlock, "without data"},
     };
     for (const auto& c : cases) {
         MemoryImage loaded;

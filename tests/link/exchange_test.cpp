@@ -14,6 +14,13 @@ qint64 elapsedMs(const QElapsedTimer& t) {
     return t.elapsed();
 }
 
+// A link clock that moves a whole tick each time the test's timer fires, so
+// that an exchange sees every tick begin, however loaded the machine.
+std::int64_t steppedMs = 0;
+std::int64_t steppedClock() {
+    return steppedMs;
+}
+
 TEST_F(ExchangeTest, ChecksumIsTheComplementOfTheByteSum) {
     link.TxBuffer = {0x04, 0x00, 0x00, 0x00, 0x05, 0x07};
     EXPECT_EQ(link.FrameChecksum(5), 0xEF);
@@ -56,6 +63,16 @@ TEST_F(ExchangeTest, WrongSumIsRejectedFiveTimes) {
     EXPECT_LT(ms, 5 * 110 + 200);
 }
 
+TEST_F(ExchangeTest, SumOneOffEitherWayIsRejected) {
+    link.FrameAttempts = 1;
+    sim.SetFaults({.badChecksum = true}); // sums to 0x00
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    sim.SetFaults({.sumOneLow = true}); // sums to 0xFE
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkBadReply);
+    sim.SetFaults({});
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
+}
+
 TEST_F(ExchangeTest, ReplyOfTheRightLengthIsAcceptedByItsSumAlone) {
     // The first reply byte is whatever the recorder sends; only the sum counts.
     sim.SetFaults({.cutAfter = -1});
@@ -66,15 +83,31 @@ TEST_F(ExchangeTest, ReplyOfTheRightLengthIsAcceptedByItsSumAlone) {
 TEST_F(ExchangeTest, ShortReplyTimesOutPerByte) {
     link.ReplyTimeout = 1; // 0 and 1 both mean 10 ticks
     link.FrameAttempts = 1;
-    sim.SetFaults({.cutAfter = 4});
+    sim.SetFaults({.cutAfter = 7});
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
     const qint64 ms = elapsedMs(t);
-    // The missing fifth byte waits one full limit (550-605 ms), then one tick.
+    // The missing last byte waits one full limit (550-605 ms), then one tick.
     EXPECT_GE(ms, 550 + 55);
     EXPECT_LT(ms, 605 + 110 + 100);
     EXPECT_EQ(link.LastLinkResult, LinkTimeout);
+}
+
+TEST_F(ExchangeTest, ShortLimitEndsWhenTheEleventhTickBegins) {
+    link.ReplyTimeout = 1;
+    link.FrameAttempts = 1;
+    sim.SetFaults({.silent = true});
+    steppedMs = 55 * 1000;
+    SetMonotonicClock(&steppedClock);
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, [] { steppedMs += 55; });
+    step.start(2);
+    EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkTimeout);
+    SetMonotonicClock(nullptr);
+    // Sent in tick 1000, given up at the start of 1011, then the pause of
+    // one whole tick.
+    EXPECT_EQ(steppedMs / 55, 1013);
 }
 
 TEST_F(ExchangeTest, ExtraBytesAreDroppedAndDoNotDisturbTheNextExchange) {
@@ -149,7 +182,8 @@ TEST_F(ExchangeTest, LineFasterThanItsSpeedIsWatchedAgainAfterPacedReplies) {
 
 TEST_F(ExchangeTest, SlowRecorderWithinTheLimitIsFine) {
     link.ReplyTimeout = 0; // 550 ms per byte
-    sim.SetFaults({.byteDelayMs = 60});
+    // Each byte well within the limit, the whole reply (1.2 s) far beyond it.
+    sim.SetFaults({.byteDelayMs = 150});
     EXPECT_EQ(link.ReadBlock(0, 5, 7), LinkOk);
     EXPECT_EQ(sim.Requests().size(), 1u);
 }

@@ -165,6 +165,20 @@ TEST_F(RequestsTest, IdentificationFailingAtBlockTenKeepsTheFirstTen) {
     EXPECT_EQ(sim.Requests().size(), 15u);
 }
 
+TEST_F(RequestsTest, OnlyASlotErasedWholeIsBlank) {
+    const QByteArray erased(11, '\xFF');
+    sim.SetBytes(4, 0xFFFEC, erased);
+    ASSERT_EQ(link.ReadBlock(0xFFFEC, 11, 4), LinkOk);
+    EXPECT_TRUE(requests.ReplyBlank(11));
+    for (int k = 0; k < 11; ++k) {
+        QByteArray written = erased;
+        written[k] = '\0';
+        sim.SetBytes(4, 0xFFFEC, written);
+        ASSERT_EQ(link.ReadBlock(0xFFFEC, 11, 4), LinkOk);
+        EXPECT_FALSE(requests.ReplyBlank(11)) << k;
+    }
+}
+
 TEST_F(RequestsTest, PointerChecks) {
     using namespace RecorderMap;
     EXPECT_TRUE(ValidEventPointer(0x3000B));

@@ -288,6 +288,22 @@ TEST(LoadSpectrum, MomentIsKeptWhenRatingByWeight) {
     EXPECT_EQ(s.LatestCycles()[1].moment, 64516);
 }
 
+TEST(LoadSpectrum, OnlyASlotErasedWholeIsBlank) {
+    SumReply erased;
+    erased.fill(0xFF);
+    LoadSpectrum s;
+    EXPECT_EQ(s.Rating(erased, RatingBasis::Weight, 50), RatingOutcome::Blank);
+    EXPECT_FALSE(s.HasRecords());
+    // One written byte anywhere in the record makes it a record.
+    for (std::size_t k = 1; k <= 16; ++k) {
+        SumReply written = erased;
+        written[k] = 0x00;
+        LoadSpectrum t;
+        EXPECT_EQ(t.Rating(written, RatingBasis::Weight, 50), RatingOutcome::NotCycle) << k;
+        EXPECT_TRUE(t.HasRecords()) << k;
+    }
+}
+
 TEST(LoadSpectrum, ShortRecordIsRejectedUntouched) {
     LoadSpectrum s;
     ASSERT_EQ(Rate(s, Cycle(40, 20), RatingBasis::Moment, 800), RatingOutcome::Rated);

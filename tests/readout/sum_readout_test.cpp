@@ -12,7 +12,7 @@ std::vector<std::uint32_t> expectedOrder(std::uint32_t pointer, bool wrapped) {
     do {
         order.push_back(a);
         a = PreviousSumSlot(a, wrapped);
-    } while (a != range.end - 16);
+    } while (a != range.end - 16 && order.size() <= 8192u); // not past the whole memory
     return order;
 }
 

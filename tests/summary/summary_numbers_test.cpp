@@ -4,9 +4,11 @@
 #include "page_probe.h"
 #include "readout/event_readout.h"
 #include "simulator/recorder_memory.h"
+#include "summary/page_sections.h"
 #include "summary/summary_page.h"
 #include "summary/time_buckets.h"
 #include "summator/sum_readout.h"
+#include "tests/rating/summator_records.h"
 #include "tests/readout/readout_fixture.h"
 
 #include <array>
@@ -37,6 +39,45 @@ TEST(TimeBucketsTest, StepsSumTheirDaysAndKeepTheEmptyOnes) {
     EXPECT_EQ(weeks[2], std::make_pair(QDate(2026, 3, 16), 0));
     EXPECT_EQ(weeks[3], std::make_pair(QDate(2026, 3, 23), 4));
     EXPECT_EQ(BucketLabel(weeks[3].first, BucketUnit::Week), "23.03.26");
+}
+
+// A summator record of a day of March 2026 (BCD) with a cycle, as a readout
+// passes it on; hours below 256.
+std::array<std::uint8_t, 16> SumRecord(std::uint8_t day, std::uint8_t hours) {
+    std::array<std::uint8_t, 16> record{0x00, 0x12, day, 0x03, 0x26};
+    record[7] = hours;
+    record[14] = 40;
+    record[15] = 20;
+    return record;
+}
+
+TEST(RunSummaryTest, BlankSlotsDaysAndShares) {
+    RunSummary summary;
+    summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
+    std::array<std::uint8_t, 11> event{0x00, 0x12, 0x02, 0x03, 0x26, 0, 0, 0, 0, 0, 0x41};
+    summary.RecordRead(ReadoutKind::Events, 0x30000, event);
+    event.fill(0xFF);
+    summary.RecordRead(ReadoutKind::Events, 0x3000B, event);
+    EXPECT_EQ(summary.Memory(ReadoutKind::Events).blank, 1);
+    EXPECT_EQ(summary.EventTotals(), (KindCounts{1, 0, 0, 0}));
+
+    // Newest first: a day's counters fall as the readout goes back.
+    summary.ReadoutStarted(ReadoutKind::Summator, StartedAt);
+    summary.RecordRead(ReadoutKind::Summator, 0x10020, SumRecord(0x02, 30));
+    summary.RecordRead(ReadoutKind::Summator, 0x10010, SumRecord(0x02, 20));
+    summary.RecordRead(ReadoutKind::Summator, 0x10000, SumRecord(0x01, 10));
+    EXPECT_EQ(summary.SumDays().at(QDate(2026, 3, 2)).hours, 30u);
+    EXPECT_EQ(summary.SumDays().at(QDate(2026, 3, 1)).hours, 10u);
+
+    // Two cycles in one class, one in another: shares rounded to a tenth.
+    LoadSpectrum spectrum;
+    for (const SumFields& cycle : {Cycle(40, 20), Cycle(40, 20), Cycle(10, 10)})
+        ASSERT_EQ(spectrum.Rating(MakeSumReply(cycle), RatingBasis::Moment, 800),
+                  RatingOutcome::Rated);
+    summary.NoteSpectrum(spectrum, RatingBasis::Moment, 800, QStringLiteral("01.03.2026 00:00"));
+    const QString html = SummatorSection(summary);
+    EXPECT_TRUE(html.contains(QStringLiteral(">66,7 %</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral(">33,3 %</td>")));
 }
 
 int Bcd(char b) {
