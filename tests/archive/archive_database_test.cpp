@@ -2,6 +2,7 @@
 // it cannot use.
 
 #include "archive/archive_database.h"
+#include "archive/crane_store.h"
 #include "image/image_file.h"
 #include "image/image_tap.h"
 #include "image/replay.h"
@@ -152,6 +153,58 @@ TEST_F(ArchiveDatabaseTest, TheImageOfAnIncrementalRunReplaysAsAFullReadout) {
         EXPECT_TRUE(FileBytes(run.filePath(QStringLiteral("replayed/") + name)) ==
                     full.files.at(name))
             << qPrintable(name);
+}
+
+} // namespace
+
+namespace {
+
+// Two readouts of one crane meet in the archive (two processes, or two
+// cranes that identify alike): an anchor is trusted, and given back, only
+// when no other readout of that memory began or wrote in between.
+TEST(CraneStoreTest, AnAnchorVouchesOnlyWhenNoOtherReadoutCameBetween) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString db = dir.filePath(ArchiveDatabase::FileName);
+    const QByteArray ident(360, 'x');
+    const QByteArray record(11, '\x21');
+    const auto bytes = [&record] { return reinterpret_cast<const std::uint8_t*>(record.data()); };
+    constexpr std::uint32_t Newest = 0x30000 + 11 * 5;
+    const auto open = [&](CraneStore& store) {
+        ASSERT_TRUE(store.Open(db, QStringLiteral("k"), ident, 1, 1000))
+            << qPrintable(store.Error());
+    };
+
+    {
+        CraneStore whole;
+        open(whole);
+        EXPECT_EQ(whole.BeginWalk(RecordMemory::Events), std::nullopt);
+        ASSERT_TRUE(whole.Add(4, Newest, bytes(), 11, 1000));
+        whole.WalkRead(RecordMemory::Events, Newest, 1000);
+    }
+    CraneStore first, second;
+    open(first);
+    open(second);
+    // Both saw the anchor; the one that begins first may use it.
+    EXPECT_EQ(second.BeginWalk(RecordMemory::Events), Newest);
+    EXPECT_EQ(first.BeginWalk(RecordMemory::Events), std::nullopt);
+    ASSERT_TRUE(second.Add(4, Newest, bytes(), 11, 2000));
+    ASSERT_TRUE(first.Add(4, Newest - 11, bytes(), 11, 2000));
+    // Another began since second did; second wrote since first began.
+    second.WalkRead(RecordMemory::Events, Newest, 2000);
+    first.WalkRead(RecordMemory::Events, Newest, 2000);
+    first.Close();
+    second.Close();
+    CraneStore third;
+    open(third);
+    EXPECT_EQ(third.BeginWalk(RecordMemory::Events), std::nullopt);
+    ASSERT_TRUE(third.Add(4, Newest, bytes(), 11, 3000));
+    third.WalkRead(RecordMemory::Events, Newest, 3000);
+    third.Close();
+    // Alone, a walk read whole gives it back.
+    CraneStore fourth;
+    open(fourth);
+    EXPECT_EQ(fourth.BeginWalk(RecordMemory::Events), Newest);
 }
 
 } // namespace
