@@ -1,6 +1,6 @@
 #include "cli/output_folder.h"
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <QDir>
 

@@ -1,6 +1,5 @@
 // `events` and `summator`: the memory readouts of the window, into files.
 
-#include "app/readout_settings.h"
 #include "archive/crane_archive.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -9,6 +8,7 @@
 #include "cli/recorder_session.h"
 #include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "settings/readout_settings.h"
 #include "summary/page_update.h"
 #include "summator/sum_readout.h"
 #include "summator/word_report.h"

@@ -1,13 +1,13 @@
 // `replay`: the files of a readout rebuilt from a memory image, without a
 // serial port and without the pauses a recorder is owed.
 
-#include "app/readout_settings.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/output_folder.h"
 #include "image/image_file.h"
 #include "image/replay.h"
+#include "settings/readout_settings.h"
 
 #include <QDir>
 
