@@ -53,25 +53,6 @@ private:
     QString clockText_;
 };
 
-// Passes the messages on, noting the file errors among them.
-class NotingGateway : public MessageGateway {
-public:
-    explicit NotingGateway(MessageGateway& messages) : messages_(messages) {}
-
-    void inform(MessageIcon icon, const QString& text) override {
-        for (const char* prefix :
-             {"Невозможно открыть файл ", "Ошибка записи в файл ", "Невозможно закрыть файл "})
-            fileError = fileError || text.startsWith(QString::fromUtf8(prefix));
-        messages_.inform(icon, text);
-    }
-    bool confirm(const QString& text) override { return messages_.confirm(text); }
-
-    bool fileError = false;
-
-private:
-    MessageGateway& messages_;
-};
-
 // Makes a folder current for its lifetime.
 class CurrentFolder {
 public:
@@ -108,30 +89,31 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
     DTrans link(port, breakRequested);
     CountingSource source(image);
     link.SetBlockSource(&source);
-    NotingGateway gateway(messages);
-    RecorderRequests requests(link, gateway);
+    RecorderRequests requests(link, messages);
     ReplayHost host(progress, requests);
     PrintPager pager;
     IdentData ident{};
     const QDateTime now = QDateTime::currentDateTime();
 
+    ReadoutResult readoutResult;
     if (kind == ReplayKind::Events) {
-        EventReadout readout(host, requests, breakRequested, gateway, pager, settings.texts, ident);
+        EventReadout readout(host, requests, breakRequested, messages, pager, settings.texts,
+                             ident);
         readout.Run(settings.files, settings.withReach, now);
-        readout.Finish();
+        readoutResult = readout.Finish();
     } else {
-        SumReadout readout(host, requests, breakRequested, gateway, pager, ident);
+        SumReadout readout(host, requests, breakRequested, messages, pager, ident);
         SumReadoutChoice choice;
         choice.files = settings.files;
         choice.basis = settings.basis;
         choice.fullScale = settings.fullScale;
         readout.Run(choice, now);
-        readout.Finish();
+        readoutResult = readout.Finish();
     }
 
     result.readsAnswered = source.answered;
     result.readsMissing = source.missing;
     result.status = source.missing > 0 ? ReplayStatus::CutShort : ReplayStatus::Done;
-    result.fileError = gateway.fileError;
+    result.fileError = readoutResult.fileFailed;
     return result;
 }

@@ -37,7 +37,7 @@ struct ReplayResult {
     // Reads the image answered, and reads it could not (never read).
     int readsAnswered = 0;
     int readsMissing = 0;
-    // A file could not be opened, written or closed (told through the gateway).
+    // A file could not be opened, written or closed, as the readout returned it.
     bool fileError = false;
     // NoFolder: which folder and why.
     QString error;
