@@ -1,6 +1,6 @@
 #include "app/message_texts_dialog.h"
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <QEvent>
 #include <QFont>

@@ -1,12 +1,12 @@
 // The main window's own controls: the panels and their single refreshes, the
 // recorder clock, the automatic refresh and the setting controls.
 
-#include "app/baud_step.h"
 #include "app/time_form.h"
 #include "app/zorvan_window.h"
 #include "decoding/event_panel.h"
 #include "link/clock_write.h"
 #include "link/port_finder.h"
+#include "settings/baud_step.h"
 #include "summator/sum_panel.h"
 
 #include <QCheckBox>

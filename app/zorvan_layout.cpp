@@ -2,9 +2,9 @@
 // readout across the top, then three columns (summator, event memory, texts,
 // clock and settings) and the status bar.
 
-#include "app/readout_settings.h"
 #include "app/value_panel_accessible.h"
 #include "app/zorvan_window.h"
+#include "settings/readout_settings.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

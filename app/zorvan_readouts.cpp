@@ -2,12 +2,12 @@
 // runs inside the operation bracket; the readouts themselves live in their own
 // units and only reach the window through its readout side.
 
-#include "app/readout_settings.h"
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
 #include "archive/crane_archive.h"
 #include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "settings/readout_settings.h"
 #include "summary/page_update.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"

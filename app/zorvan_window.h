@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/settings_file.h"
 #include "decoding/reasons.h"
 #include "link/dtrans.h"
 #include "link/message_gateway.h"
 #include "link/pordt.h"
 #include "link/recorder_requests.h"
 #include "readout/print_pager.h"
+#include "settings/settings_file.h"
 #include "summary/run_summary.h"
 #include "summator/sum_readout.h"
 

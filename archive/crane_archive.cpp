@@ -36,7 +36,7 @@ void CraneArchive::BlockRead(std::uint32_t address, std::uint8_t selector, const
                              std::uint16_t length) {
     const bool identBlock = selector == IdentSelector && address >= IdentAddress &&
                             address + length <= IdentAddress + IdentSize &&
-                            (address - IdentAddress) % 10 == 0;
+                            (address - IdentAddress) % RecorderMap::IdentBlockLength == 0;
     if (identBlock && address == IdentAddress && !key_.isEmpty()) {
         // A new identification read: the recorder on the line may be another.
         store_.Close();
@@ -54,7 +54,7 @@ void CraneArchive::BlockRead(std::uint32_t address, std::uint8_t selector, const
         const std::uint32_t offset = address - IdentAddress;
         ident_.replace(qsizetype(offset), length,
                        QByteArray(reinterpret_cast<const char*>(data), length));
-        identRead_.set(offset / 10);
+        identRead_.set(offset / RecorderMap::IdentBlockLength);
         if (identRead_.all())
             identified();
     }

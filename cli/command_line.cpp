@@ -1,9 +1,9 @@
 #include "cli/command_line.h"
 
-#include "app/baud_step.h"
-#include "app/readout_settings.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "settings/baud_step.h"
+#include "settings/readout_settings.h"
 
 #include <QDir>
 

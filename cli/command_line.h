@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/settings_file.h"
 #include "link/message_gateway.h"
 #include "link/recorder_requests.h"
 #include "readout/event_files.h"
+#include "settings/settings_file.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>

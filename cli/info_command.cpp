@@ -20,15 +20,6 @@ struct RecorderState {
     std::uint32_t sumPointer = 0;
 };
 
-// The last slot of a memory: the memory has wrapped when it holds a record.
-bool ReadLastSlot(RecorderSession& session, std::uint32_t address, std::uint16_t length,
-                  bool& wrapped) {
-    if (session.Link.ReadBlock(address, length, MemorySelector) != LinkOk)
-        return false;
-    wrapped = !session.Requests.ReplyBlank(length);
-    return true;
-}
-
 QString YesNo(bool yes) {
     return yes ? QStringLiteral("да") : QStringLiteral("нет");
 }
@@ -77,10 +68,12 @@ int RunInfo(const Invocation& in) {
     if (read) {
         in.console.Out(QStringLiteral("Время регистратора: ") + session.Clock);
         session.Link.WaitTicks(5);
-        read = ReadLastSlot(session, LastEventSlot, EventLength, state.eventsWrapped);
+        read = session.Requests.ReadLastSlot(LastEventSlot, EventLength, state.eventsWrapped) ==
+               LinkOk;
         if (read) {
             session.Link.WaitTicks(1);
-            read = ReadLastSlot(session, LastSumSlot, SumLength, state.sumsWrapped);
+            read =
+                session.Requests.ReadLastSlot(LastSumSlot, SumLength, state.sumsWrapped) == LinkOk;
         }
         if (!read)
             in.console.inform(MessageIcon::Error,

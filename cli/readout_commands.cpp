@@ -1,6 +1,5 @@
 // `events` and `summator`: the memory readouts of the window, into files.
 
-#include "app/readout_settings.h"
 #include "archive/crane_archive.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -9,6 +8,7 @@
 #include "cli/recorder_session.h"
 #include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "settings/readout_settings.h"
 #include "summary/page_update.h"
 #include "summator/sum_readout.h"
 #include "summator/word_report.h"
@@ -18,27 +18,6 @@
 #include <QDir>
 
 namespace {
-
-// Records whether the readout reached its end: its final message.
-class CompletionWatch : public MessageGateway {
-public:
-    CompletionWatch(MessageGateway& messages, QString finalMessage)
-        : messages_(messages), finalMessage_(std::move(finalMessage)) {}
-
-    void inform(MessageIcon icon, const QString& text) override {
-        if (icon == MessageIcon::Information && text == finalMessage_)
-            completed_ = true;
-        messages_.inform(icon, text);
-    }
-    bool confirm(const QString& text) override { return messages_.confirm(text); }
-
-    [[nodiscard]] bool Completed() const { return completed_; }
-
-private:
-    MessageGateway& messages_;
-    QString finalMessage_;
-    bool completed_ = false;
-};
 
 // Settings, files and the output folder of a readout; false after a usage
 // or folder failure, with the exit code.
@@ -118,12 +97,12 @@ int RunEvents(const Invocation& in) {
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
     session.ShowStages();
-    CompletionWatch messages(in.console, EventFinalMessage(setup.files));
     const Settings& s = setup.settings;
     RunSummary summary;
+    ReadoutResult result;
     {
         const ImageTap image(session.Link, s.ComPortNumber);
-        EventReadout readout(session, session.Requests, session.BreakRequested, messages,
+        EventReadout readout(session, session.Requests, session.BreakRequested, in.console,
                              session.Pager, s.Texts, session.Ident);
         readout.SetObserver(&summary);
         CraneArchive archive(session.Link, s.ComPortNumber);
@@ -131,15 +110,15 @@ int RunEvents(const Invocation& in) {
         readout.Run(setup.files, EventFilesWithReach(s.WeightMode), QDateTime::currentDateTime());
         // The window's ShutDown: the port first, then the files.
         session.End();
-        readout.Finish();
+        result = readout.Finish();
         ReportArchive(archive, in.console);
     }
     UpdateSummaryPage(summary,
                       {ReadoutKind::Events, s.ComPortNumber, session.Clock, session.Ident, s.Texts,
                        EventFilesWithReach(s.WeightMode)},
                       setup.folder);
-    return OperationExitCode(messages.Completed(), in.breakSignal.Interrupted(),
-                             in.console.FileErrorSeen());
+    return OperationExitCode(result.outcome == ReadoutOutcome::Completed,
+                             in.breakSignal.Interrupted(), result.fileFailed);
 }
 
 int RunSummator(const Invocation& in) {
@@ -158,14 +137,14 @@ int RunSummator(const Invocation& in) {
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
     session.ShowStages();
-    CompletionWatch messages(in.console, SumFinalMessage(setup.files));
-    SumReadout readout(session, session.Requests, session.BreakRequested, messages, session.Pager,
+    SumReadout readout(session, session.Requests, session.BreakRequested, in.console, session.Pager,
                        session.Ident);
     const Settings& s = setup.settings;
     const SumReadoutChoice choice =
         SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight);
     RunSummary summary;
     readout.SetObserver(&summary);
+    ReadoutResult result;
     {
         const ImageTap image(session.Link, s.ComPortNumber);
         CraneArchive archive(session.Link, s.ComPortNumber);
@@ -173,7 +152,7 @@ int RunSummator(const Invocation& in) {
         readout.Run(choice, QDateTime::currentDateTime());
         readout.SetArchive({});
         session.End();
-        readout.Finish();
+        result = readout.Finish();
         ReportArchive(archive, in.console);
     }
     UpdateSummaryPage(summary,
@@ -182,7 +161,7 @@ int RunSummator(const Invocation& in) {
                        ratedLoad},
                       setup.folder);
 
-    bool completed = messages.Completed();
+    const bool completed = result.outcome == ReadoutOutcome::Completed;
     if (completed && in.options.isSet(QStringLiteral("word"))) {
         // The report is the file; no desktop is asked to show it.
         RtfWordApplication word([](const QString&) {});
@@ -192,5 +171,5 @@ int RunSummator(const Invocation& in) {
         else
             return ExitCode::FileFailure;
     }
-    return OperationExitCode(completed, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    return OperationExitCode(completed, in.breakSignal.Interrupted(), result.fileFailed);
 }

@@ -1,7 +1,6 @@
 // `replay`: the files of a readout rebuilt from a memory image, without a
 // serial port and without the pauses a recorder is owed.
 
-#include "app/readout_settings.h"
 #include "cli/break_signal.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -10,6 +9,7 @@
 #include "image/image_file.h"
 #include "image/replay.h"
 #include "readout/readout_log.h"
+#include "settings/readout_settings.h"
 
 #include <QDir>
 

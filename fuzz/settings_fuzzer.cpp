@@ -3,8 +3,8 @@
 // message only for a malformed file, and what it loaded can be saved and
 // loaded again.
 
-#include "app/settings_file.h"
 #include "fuzz/fuzz_support.h"
+#include "settings/settings_file.h"
 
 #include <QFile>
 

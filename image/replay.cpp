@@ -64,25 +64,6 @@ private:
     QString clockText_;
 };
 
-// Passes the messages on, noting the file errors among them.
-class NotingGateway : public MessageGateway {
-public:
-    explicit NotingGateway(MessageGateway& messages) : messages_(messages) {}
-
-    void inform(MessageIcon icon, const QString& text) override {
-        for (const char* prefix :
-             {"Невозможно открыть файл ", "Ошибка записи в файл ", "Невозможно закрыть файл "})
-            fileError = fileError || text.startsWith(QString::fromUtf8(prefix));
-        messages_.inform(icon, text);
-    }
-    bool confirm(const QString& text) override { return messages_.confirm(text); }
-
-    bool fileError = false;
-
-private:
-    MessageGateway& messages_;
-};
-
 // Makes a folder current for its lifetime.
 class CurrentFolder {
 public:
@@ -128,8 +109,7 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
     DTrans link(port, breakFlag);
     CountingSource source(image);
     link.SetBlockSource(&source);
-    NotingGateway gateway(messages);
-    RecorderRequests requests(link, gateway);
+    RecorderRequests requests(link, messages);
     ReplayHost host(progress, requests);
     PrintPager pager;
     IdentData ident{};
@@ -140,24 +120,25 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
                             .value_or(ReadOrigin{})
                             .comPort;
 
+    ReadoutResult readoutResult;
     if (kind == ReplayKind::Events) {
-        EventReadout readout(host, requests, breakFlag, gateway, pager, settings.texts, ident);
+        EventReadout readout(host, requests, breakFlag, messages, pager, settings.texts, ident);
         readout.SetObserver(&summary);
         readout.Run(settings.files, settings.withReach, now);
-        readout.Finish();
+        readoutResult = readout.Finish();
         UpdateSummaryPage(summary,
                           {ReadoutKind::Events, comPort, host.ClockText(), ident, settings.texts,
                            settings.withReach},
                           QDir::currentPath());
     } else {
-        SumReadout readout(host, requests, breakFlag, gateway, pager, ident);
+        SumReadout readout(host, requests, breakFlag, messages, pager, ident);
         readout.SetObserver(&summary);
         SumReadoutChoice choice;
         choice.files = settings.files;
         choice.basis = settings.basis;
         choice.fullScale = settings.fullScale;
         readout.Run(choice, now);
-        readout.Finish();
+        readoutResult = readout.Finish();
         UpdateSummaryPage(summary,
                           {ReadoutKind::Summator, comPort, host.ClockText(), ident, settings.texts,
                            settings.withReach, &readout, settings.fullScale},
@@ -170,6 +151,6 @@ ReplayResult ReplayReadout(const MemoryImage& image, ReplayKind kind,
     result.status = breakFlag            ? ReplayStatus::Broken
                     : source.missing > 0 ? ReplayStatus::CutShort
                                          : ReplayStatus::Done;
-    result.fileError = gateway.fileError;
+    result.fileError = readoutResult.fileFailed;
     return result;
 }

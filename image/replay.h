@@ -49,7 +49,7 @@ struct ReplayResult {
     int readsMissing = 0;
     // The first of them: where the image ends for this readout.
     std::optional<MissingRead> firstMissing;
-    // A file could not be opened, written or closed (told through the gateway).
+    // A file could not be opened, written or closed, as the readout returned it.
     bool fileError = false;
     // NoFolder: which folder and why.
     QString error;

@@ -55,6 +55,14 @@ public:
     std::uint8_t ReadSumRecord(std::uint32_t address) {
         return link_.ReadBlock(address, RecorderMap::SumLength, RecorderMap::MemorySelector);
     }
+    // The last slot of a memory (LastEventSlot, LastSumSlot): the memory has
+    // wrapped when the slot holds a record. wrapped is set only when read.
+    std::uint8_t ReadLastSlot(std::uint32_t address, std::uint16_t length, bool& wrapped) {
+        const std::uint8_t r = link_.ReadBlock(address, length, RecorderMap::MemorySelector);
+        if (r == LinkOk)
+            wrapped = !ReplyBlank(length);
+        return r;
+    }
 
     // Pointer block just read: event pointer (data 1-4) and summator pointer
     // (data 5-8), each most significant byte first.

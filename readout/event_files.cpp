@@ -65,6 +65,7 @@ QString ReadoutFiles::Name(OutputKind kind) const {
 
 void ReadoutFiles::report(Output& out, const QString& text) {
     errors_ << text;
+    failed_ = true;
     if (out.reported)
         return;
     out.reported = true;
@@ -75,6 +76,7 @@ bool ReadoutFiles::Open(const OutputChoice& choice) {
     // Files of an earlier readout that was never finished are closed first;
     // errors it left behind belong to no log of this readout.
     errors_.clear();
+    failed_ = false;
     for (Output& out : outputs_) {
         (void)out.file.Close();
         out.reported = false;

@@ -61,6 +61,8 @@ public:
 
     // Texts of the file errors since the last call, for the log.
     [[nodiscard]] QStringList TakeErrors();
+    // A file failed to open, to take a line or to close since Open.
+    [[nodiscard]] bool Failed() const { return failed_; }
 
     [[nodiscard]] PrintPager& Pager() { return pager_; }
 
@@ -77,6 +79,7 @@ private:
     void report(Output& out, const QString& text);
     void close(Output& out);
 
+    bool failed_ = false;
     MessageGateway& messages_;
     PrintPager& pager_;
     std::array<Output, 3> outputs_;

@@ -46,11 +46,12 @@ EventReadout::EventReadout(ReadoutHost& host, RecorderRequests& requests,
     : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
       messages_(messages), texts_(texts), ident_(ident), files_(messages, pager) {}
 
-void EventReadout::Finish() {
+ReadoutResult EventReadout::Finish() {
     files_.Finish();
     logFileErrors();
     (void)log_.Close();
     observed_.Finished(breakRequested_);
+    return {observed_.Outcome(breakRequested_), logFailed_ || files_.Files().Failed()};
 }
 
 void EventReadout::logFileErrors() {
@@ -65,8 +66,13 @@ void EventReadout::Run(const OutputChoice& choice, bool withReach, const QDateTi
     withReach_ = withReach;
     observed_.Started(now);
     ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
-    if (!files_.Open(choice) || !steps.OpenLog())
+    logFailed_ = false;
+    if (!files_.Open(choice))
         return;
+    if (!steps.OpenLog()) {
+        logFailed_ = true;
+        return;
+    }
     steps.Guarded(99, [&] {
         std::uint32_t start = 0;
         bool wrapped = false;

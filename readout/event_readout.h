@@ -34,8 +34,9 @@ public:
                  IdentData& ident);
 
     void Run(const OutputChoice& choice, bool withReach, const QDateTime& now);
-    // Completes the print page and closes the files and the log; again is harmless.
-    void Finish();
+    // Completes the print page and closes the files and the log; again is
+    // harmless. Returns how the readout ended.
+    ReadoutResult Finish();
 
     // Every readout adds to the archive; with sinceLast it also takes from it.
     void SetArchive(const ArchiveUse& use) { archive_ = use; }
@@ -62,4 +63,5 @@ private:
     bool withReach_ = false;
     ObservedReadout observed_{ReadoutKind::Events};
     ArchiveUse archive_;
+    bool logFailed_ = false;
 };

@@ -12,6 +12,16 @@ enum class ReadoutKind { Events, Summator };
 // (a file, the link or the recorder).
 enum class ReadoutOutcome { Completed, Break, Failed };
 
+// What a readout returns once finished: how it ended, and whether a file
+// could not be opened, written or closed on the way. A readout goes on after
+// a write error, so one read whole may still have lost lines; Failed without
+// a file failure is a failure of the line or the recorder. Its messages only
+// show this to the user.
+struct ReadoutResult {
+    ReadoutOutcome outcome = ReadoutOutcome::Failed;
+    bool fileFailed = false;
+};
+
 // Watches a memory readout from the side, e.g. to sum it up afterwards. It
 // sees what the readout took and never changes its course: the calls return
 // quickly and report nothing back.
@@ -51,15 +61,16 @@ public:
     }
     void Completed() { completed_ = true; }
     // Break counts where the readout did not get through its last record.
+    [[nodiscard]] ReadoutOutcome Outcome(bool breakRequested) const {
+        return completed_       ? ReadoutOutcome::Completed
+               : breakRequested ? ReadoutOutcome::Break
+                                : ReadoutOutcome::Failed;
+    }
     void Finished(bool breakRequested) {
         if (!active_)
             return;
         active_ = false;
-        observer_->ReadoutFinished(kind_,
-                                   completed_       ? ReadoutOutcome::Completed
-                                   : breakRequested ? ReadoutOutcome::Break
-                                                    : ReadoutOutcome::Failed,
-                                   wrapped_);
+        observer_->ReadoutFinished(kind_, Outcome(breakRequested), wrapped_);
     }
 
 private:

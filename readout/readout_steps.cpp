@@ -54,14 +54,13 @@ bool ReadoutSteps::Clock() {
 }
 
 bool ReadoutSteps::LastSlot(std::uint32_t address, std::uint16_t length, bool& wrapped) {
-    if (link_.ReadBlock(address, length, MemorySelector) != LinkOk) {
+    if (requests_.ReadLastSlot(address, length, wrapped) != LinkOk) {
         log_.Failure(QStringLiteral("Не удалось прочитать последнюю запись. "),
                      link_.LastLinkResult);
         messages_.inform(MessageIcon::Error,
                          QStringLiteral("Не удалось прочитать последнюю запись"));
         return false;
     }
-    wrapped = !requests_.ReplyBlank(length);
     log_.Line(wrapped ? QStringLiteral("Прочитана последняя запись. Она не пуста")
                       : QStringLiteral("Прочитана последняя запись. Она пуста"));
     return true;

@@ -1,5 +1,7 @@
 #include "readout/record_reader.h"
 
+#include "link/recorder_requests.h"
+
 RecordReader::RecordReader(DTrans& link, const bool& breakRequested, ReadoutLog& log,
                            MessageGateway& messages)
     : link_(link), breakRequested_(breakRequested), log_(log), messages_(messages) {}
@@ -12,7 +14,7 @@ RecordRead RecordReader::Read(std::uint32_t address, std::uint16_t length) {
     for (;;) {
         if (readPause_ > 0)
             link_.WaitTicks(readPause_);
-        r = link_.ReadBlock(address, length, 4);
+        r = link_.ReadBlock(address, length, RecorderMap::MemorySelector);
         if (r != LinkOk) {
             ++attempts;
             if (attempts > 1)

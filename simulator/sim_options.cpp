@@ -1,6 +1,6 @@
 #include "simulator/sim_options.h"
 
-#include "app/baud_step.h"
+#include "settings/baud_step.h"
 
 #include <QCommandLineParser>
 #include <QDir>

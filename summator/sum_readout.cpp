@@ -37,14 +37,17 @@ SumReadout::SumReadout(ReadoutHost& host, RecorderRequests& requests, const bool
     : host_(host), requests_(requests), link_(requests.Link()), breakRequested_(breakRequested),
       messages_(messages), ident_(ident), files_(messages, pager) {}
 
-void SumReadout::Finish() {
+ReadoutResult SumReadout::Finish() {
     files_.Finish();
     logFileErrors();
-    if (report_.IsOpen() && !report_.Close())
+    if (report_.IsOpen() && !report_.Close()) {
+        fileFailed_ = true;
         messages_.inform(MessageIcon::Error,
                          QStringLiteral("Невозможно закрыть файл ") + ReportFileName);
+    }
     (void)log_.Close();
     observed_.Finished(breakRequested_);
+    return {observed_.Outcome(breakRequested_), fileFailed_ || files_.Files().Failed()};
 }
 
 std::int32_t SumReadout::fullScale() const {
@@ -62,15 +65,19 @@ void SumReadout::Run(const SumReadoutChoice& choice, const QDateTime& now) {
     choice_ = choice;
     observed_.Started(now);
     ReadoutSteps steps(host_, requests_, breakRequested_, log_, messages_);
+    fileFailed_ = false;
     if (!files_.Open(choice.files))
         return;
     if (!report_.Create(ReportFileName)) {
+        fileFailed_ = true;
         messages_.inform(MessageIcon::Error,
                          QStringLiteral("Невозможно открыть файл ") + ReportFileName);
         return;
     }
-    if (!steps.OpenLog())
+    if (!steps.OpenLog()) {
+        fileFailed_ = true;
         return;
+    }
     steps.Guarded(100, [&] {
         std::uint32_t start = 0;
         bool wrapped = false;
@@ -138,6 +145,7 @@ void SumReadout::readRecords(ReadoutSteps& steps, std::uint32_t start, bool wrap
     const ReportInput report{ident_,         spectrum_,     host_.ClockText(),
                              eraseTimeText_, choice_.basis, fullScale()};
     if (!RepoPrint(report_, report)) {
+        fileFailed_ = true;
         messages_.inform(MessageIcon::Error, ReportWriteErrorText(ReportFileName));
         log_.Line(ReportWriteErrorText(ReportFileName));
     }

@@ -42,7 +42,8 @@ public:
 
     void Run(const SumReadoutChoice& choice, const QDateTime& now);
     // Completes the print page, closes the files, the report and the log.
-    void Finish();
+    // Returns how the readout ended.
+    ReadoutResult Finish();
 
     [[nodiscard]] const LoadSpectrum& Spectrum() const { return spectrum_; }
     [[nodiscard]] const SumRows& Rows() const { return files_.Rows(); }
@@ -74,4 +75,5 @@ private:
     SumReadoutChoice choice_;
     ObservedReadout observed_{ReadoutKind::Summator};
     ArchiveUse archive_;
+    bool fileFailed_ = false; // the log or the report (the files tell their own)
 };

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// The template the report is made from and the name it is saved under.
+inline const QString WordTemplateName = QStringLiteral("Dot_n.dot");
+inline const QString WordReportName = QStringLiteral("list.doc");
+
 // Where the word report's template is found and where the report is saved.
 // The template is looked for beside the program first (a build tree, or a
 // copy the user put there), then in the installed data folder, which lies at

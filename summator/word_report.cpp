@@ -1,7 +1,5 @@
 #include "summator/word_report.h"
 
-#include "summator/word_paths.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -3,14 +3,10 @@
 #include "link/message_gateway.h"
 #include "summator/sum_files.h"
 #include "summator/word_application.h"
+#include "summator/word_paths.h"
 
 #include <QString>
 #include <QStringList>
-
-// The template the report is made from and the name it is saved under
-// (where each is found: word_paths.h).
-inline const QString WordTemplateName = QStringLiteral("Dot_n.dot");
-inline const QString WordReportName = QStringLiteral("list.doc");
 
 // Bookmarks the template must hold, in the order they are filled.
 inline const QStringList WordValueBookmarks = {QStringLiteral("datestart"),

@@ -24,7 +24,8 @@ struct RtfToken {
 
 // An RTF document as a list of tokens, with what the report needs of it:
 // bookmarks, table rows, their texts and edits at token positions. A position
-// p means "before token p".
+// p means "before token p". Reading and writing the tokens: word_rtf.cpp;
+// bookmarks, tables and edits: word_rtf_marks.cpp.
 class RtfDocument {
 public:
     struct Range {
@@ -77,6 +78,8 @@ public:
     // RTF source for a text: \, { and } escaped, non-ASCII characters as
     // \uN with the code page 1251 byte as the fallback.
     [[nodiscard]] static QByteArray Escape(const QString& text);
+    // Text bytes of the document (code page 1251) as characters.
+    [[nodiscard]] static QString Decode(const QByteArray& bytes);
     // Splits RTF source into tokens; false when it is cut off inside a token.
     [[nodiscard]] static bool Tokenize(const QByteArray& bytes, std::vector<RtfToken>* tokens);
 

@@ -1,5 +1,5 @@
-#include "app/settings_file.h"
 #include "readout/run_folder.h"
+#include "settings/settings_file.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The setting controls of the main window, the format boxes, the message-text
 // dialogs and the clock dialog, without a recorder.
 
-#include "app/baud_step.h"
 #include "app/message_texts_dialog.h"
 #include "app/time_form.h"
+#include "settings/baud_step.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "summator/sum_readout.h"
 
 // What the readouts take from the settings, for the window and the command

@@ -1,6 +1,6 @@
-#include "app/readout_settings.h"
+#include "settings/readout_settings.h"
 
-#include "app/baud_step.h"
+#include "settings/baud_step.h"
 
 Settings SettingsAsShown(Settings s) {
     s.ComPortNumber = ComPortRange.Clamp(s.ComPortNumber);

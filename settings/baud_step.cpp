@@ -1,4 +1,4 @@
-#include "app/baud_step.h"
+#include "settings/baud_step.h"
 
 #include <utility>
 
