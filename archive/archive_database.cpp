@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -72,10 +73,35 @@ bool Exec(QSqlDatabase& db, const QString& sql, QString& error) {
     return false;
 }
 
+// WAL lets a readout's long read transaction and other processes' writes
+// go on side by side; without it the archive would lock itself. Switching
+// needs the file to itself, and SQLite does not wait for that: another
+// process making the archive at the same moment is waited for here.
+bool SetWal(QSqlDatabase& db, QString& error) {
+    constexpr int Attempts = 200;
+    constexpr int PauseMs = 50;
+    for (int attempt = 0;; ++attempt) {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && query.next() &&
+            query.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0)
+            return true;
+        const QSqlError why = query.lastError();
+        const QString text = why.databaseText();
+        const bool busy = !why.isValid() || why.nativeErrorCode() == QStringLiteral("5") ||
+                          why.nativeErrorCode() == QStringLiteral("6") ||
+                          text.contains(QStringLiteral("locked")) ||
+                          text.contains(QStringLiteral("busy"));
+        if (!busy || attempt + 1 >= Attempts) {
+            error = why.isValid() ? Why(why) : QStringLiteral("journal_mode is not WAL");
+            return false;
+        }
+        QThread::msleep(PauseMs);
+    }
+}
+
 bool CreateSchema(QSqlDatabase& db, QString& error) {
     // A new file becomes a WAL database before its first table.
-    if (!Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) ||
-        !ArchiveDatabase::BeginWrite(db, &error))
+    if (!ArchiveDatabase::BeginWrite(db, &error))
         return false;
     for (const char* statement : Schema)
         if (!Exec(db, QString::fromLatin1(statement), error)) {
@@ -163,8 +189,7 @@ bool Open(const QString& path, const QString& connection, QString& error) {
                     QLatin1Char(')');
         } else if (CheckSchema(db, error)) {
             // Each connection: synchronous writes at checkpoints only, as WAL allows.
-            ok = Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error) &&
-                 Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), error);
+            ok = SetWal(db, error) && Exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), error);
         }
     }
     if (!ok)

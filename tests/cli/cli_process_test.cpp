@@ -116,8 +116,9 @@ TEST_F(CliProcessTest, TwoReadoutsAtOnceShareOneArchiveSoundly) {
     }
     for (QProcess& p : process) {
         ASSERT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        EXPECT_FALSE(p.readAllStandardError().contains("Архив"));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+        EXPECT_FALSE(err.contains("Архив")) << err.toStdString();
     }
     for (int i = 0; i < 2; ++i) {
         (i == 0 ? sim : twin).SetClock(clock);
