@@ -12,6 +12,7 @@
 #include "fleet_fixture.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <cstdio>
 
@@ -91,6 +92,16 @@ TEST(FleetBench, PushFullCranes) {
                 data.cranes.size(), static_cast<long long>(timer.elapsed()),
                 static_cast<long long>(queryMs), static_cast<long long>(html.size()));
     EXPECT_EQ(data.cranes.size(), std::size_t(cranes));
+    std::printf("database: %s\n",
+                qPrintable(db.Exec(QStringLiteral("SELECT pg_size_pretty(pg_database_size("
+                                                  "current_database()))"))
+                               .Value(0, 0)));
+    // The page itself, to look at: ZORVAN_FLEET_PAGE=path.
+    if (const QString path = qEnvironmentVariable("ZORVAN_FLEET_PAGE"); !path.isEmpty()) {
+        QFile page(path);
+        if (page.open(QIODevice::WriteOnly))
+            page.write(html.toUtf8());
+    }
 }
 
 } // namespace
