@@ -75,6 +75,13 @@ void CraneStore::release() {
     pending_.clear();
 }
 
+// The write lock, or the end of archiving with why.
+bool CraneStore::beginWrite(QSqlDatabase& db) {
+    QString busy;
+    return ArchiveDatabase::BeginWrite(db, &busy) ||
+           fail(QStringLiteral("база архива занята"), busy);
+}
+
 bool CraneStore::commit() {
     QSqlQuery query(QSqlDatabase::database(writer_, false));
     if (query.exec(QStringLiteral("COMMIT")))
@@ -111,9 +118,8 @@ bool CraneStore::open(const QString& path, const QString& key, const QByteArray&
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QString busy;
-    if (!ArchiveDatabase::BeginWrite(db, &busy))
-        return fail(QStringLiteral("база архива занята"), busy);
+    if (!beginWrite(db))
+        return false;
     QSqlQuery crane(db);
     crane.prepare(QStringLiteral(
         "INSERT INTO cranes (key, identification, first_read, last_read) VALUES (?, ?, ?, ?) "
@@ -223,9 +229,8 @@ bool CraneStore::flush() {
     if (pending_.empty())
         return true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QString busy;
-    if (!ArchiveDatabase::BeginWrite(db, &busy))
-        return fail(QStringLiteral("база архива занята"), busy);
+    if (!beginWrite(db))
+        return false;
     if (!flushLocked()) {
         rollback();
         return fail(QStringLiteral("не удалось записать в базу архива"), error_);
@@ -320,11 +325,8 @@ std::optional<std::uint32_t> CraneStore::BeginWalk(RecordMemory memory) {
         return std::nullopt;
     walk.begun = true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QString busy;
-    if (!ArchiveDatabase::BeginWrite(db, &busy)) {
-        (void)fail(QStringLiteral("база архива занята"), busy);
+    if (!beginWrite(db))
         return std::nullopt;
-    }
     QSqlQuery visit(db);
     visit.prepare(QStringLiteral("UPDATE visits SET memory = ? WHERE id = ?"));
     visit.addBindValue(DbMemory(index));
@@ -367,11 +369,8 @@ void CraneStore::WalkRead(RecordMemory memory, std::uint32_t pointer, std::int64
         return;
     walk.whole = true;
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QString busy;
-    if (!ArchiveDatabase::BeginWrite(db, &busy)) {
-        (void)fail(QStringLiteral("база архива занята"), busy);
+    if (!beginWrite(db))
         return;
-    }
     // Given back only when no other readout began or wrote this memory since.
     QSqlQuery giveBack(db);
     giveBack.prepare(QStringLiteral(
@@ -401,9 +400,8 @@ void CraneStore::WalkRead(RecordMemory memory, std::uint32_t pointer, std::int64
 
 bool CraneStore::importImageArchive(const QString& imagePath, std::int64_t now) {
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QString busy;
-    if (!ArchiveDatabase::BeginWrite(db, &busy))
-        return fail(QStringLiteral("база архива занята"), busy);
+    if (!beginWrite(db))
+        return false;
     const QString file = QFileInfo(imagePath).fileName();
     QSqlQuery done(db);
     done.prepare(QStringLiteral("SELECT 1 FROM imports WHERE file = ?"));

@@ -3,6 +3,7 @@
 #include "readout/record_archive.h"
 
 #include <QByteArray>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 
@@ -81,6 +82,7 @@ private:
     bool takeSnapshot();
     bool fail(const QString& what, const QString& why);
     void release();
+    bool beginWrite(QSqlDatabase& db);
     bool commit();
     void rollback();
 

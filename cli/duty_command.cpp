@@ -8,8 +8,8 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "duty/duty_estimate.h"
-#include "duty/duty_image.h"
 #include "duty/duty_report.h"
+#include "image/duty_image.h"
 #include "image/image_file.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@ namespace ExitCode {
 constexpr int Success = 0;
 constexpr int LinkFailure = 1; // no port, or no or a wrong answer from the recorder
 constexpr int Usage = 2;
-constexpr int FileFailure = 3; // a file could not be made or written
+constexpr int FileFailure = 3;     // a file could not be made or written
 constexpr int DatabaseFailure = 4; // the fleet database cannot be reached or used
 constexpr int Interrupted = 130;
 } // namespace ExitCode

@@ -64,8 +64,7 @@ void DTrans::RemoveReadObserver(ReadObserver* observer) {
 }
 
 void DTrans::TakenFromArchive(std::uint32_t address, std::uint8_t selector,
-                              const std::uint8_t* data, std::uint16_t length,
-                              std::int64_t readAt) {
+                              const std::uint8_t* data, std::uint16_t length, std::int64_t readAt) {
     for (ReadObserver* observer : observers_)
         observer->BlockFromArchive(address, selector, data, length, readAt);
 }

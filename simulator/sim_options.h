@@ -25,7 +25,7 @@ struct SimOptions {
     std::optional<std::uint32_t> failAddress;
     int failCount = 1;
     bool log = false;
-    QString timingLog; // --timing FILE
+    QString timingLog;    // --timing FILE
     bool control = false; // --control: faults switched by lines on stdin
     bool help = false;
     bool version = false;

@@ -8,10 +8,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
 #include <tuple>
 #include <vector>
-
-#include <gtest/gtest.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -220,12 +219,12 @@ TEST(ImageRecorder, LeavesAFileThatIsNoImageAloneAndRecordsNothing) {
 TEST(ImageFile, KeepsOnlyTheRecordersAreas) {
     QByteArray file = ImageFormat::Header();
     ImageFormat::AppendBlock(file, 3, 1536, reinterpret_cast<const std::uint8_t*>("abcdef"), 6, {});
-    file += oneByteChunk(9, 0x30000);         // no such selector
-    file += oneByteChunk(4, 0x200);           // between the current records and the memory
-    file += oneByteChunk(4, 0x100000);        // past the event memory
-    file += oneByteChunk(7, 5);               // past the clock
-    file += oneByteChunk(4, 0xFFFFF);         // the last byte of the event memory
-    file += oneByteChunk(5, 29);              // the erase time
+    file += oneByteChunk(9, 0x30000);  // no such selector
+    file += oneByteChunk(4, 0x200);    // between the current records and the memory
+    file += oneByteChunk(4, 0x100000); // past the event memory
+    file += oneByteChunk(7, 5);        // past the clock
+    file += oneByteChunk(4, 0xFFFFF);  // the last byte of the event memory
+    file += oneByteChunk(5, 29);       // the erase time
     MemoryImage image;
     const ImageLoad load = LoadMemoryImage(file, image);
     ASSERT_TRUE(load.ok) << load.error.toStdString();

@@ -3,7 +3,6 @@
 #include <QTimer>
 
 #include <algorithm>
-
 #include <sys/resource.h>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "duty/duty_image.h"
+#include "image/duty_image.h"
 
 #include "link/recorder_requests.h"
 #include "readout/readout_log.h"
