@@ -4,11 +4,9 @@
 
 #include "app/readout_window.h"
 #include "app/zorvan_window.h"
-#include "archive/crane_archive.h"
-#include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "runner/readout_run.h"
 #include "settings/readout_settings.h"
-#include "summary/page_update.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
@@ -25,19 +23,12 @@ void TZorvan::ReadMemButtonClick() {
         return;
     EventMode = true;
     readoutWindow_->Begin(false);
-    const ImageTap image(Link, Port.ComNumber());
     EventReadout readout(*readoutWindow_, Requests, BreakRequested, *readoutWindow_, Pager, Texts,
                          Ident);
-    readout.SetObserver(&summary_);
-    CraneArchive archive(Link, Port.ComNumber());
-    readout.SetArchive({&archive, SinceLastBox->isChecked()});
-    CompleteFiles = [&readout] { readout.Finish(); };
-    readout.Run({ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
-                EventFilesWithReach(!RadioMax->isChecked()), QDateTime::currentDateTime());
-    LogOpen = readout.LogOpen();
-    ShutDown();
-    CompleteFiles = nullptr;
-    writeSummaryPage(ReadoutKind::Events);
+    (void)RunEventReadout(
+        readout, readoutLine(), {ELogBox->isChecked(), ETxtBox->isChecked(), EHexBox->isChecked()},
+        EventFilesWithReach(!RadioMax->isChecked()), summary_,
+        [this] { return finishedReadout(ReadoutKind::Events); }, QDir::currentPath());
 }
 
 void TZorvan::ReadSumButtonClick() {
@@ -46,36 +37,42 @@ void TZorvan::ReadSumButtonClick() {
         return;
     SumMode = true;
     readoutWindow_->Begin(true);
-    const ImageTap image(Link, Port.ComNumber());
     if (!sumReadout_)
         sumReadout_ = std::make_unique<SumReadout>(*readoutWindow_, Requests, BreakRequested,
                                                    *readoutWindow_, Pager, Ident);
-    sumReadout_->SetObserver(&summary_);
     SumReadoutChoice choice =
         SumChoiceFor({LogBox->isChecked(), TxtBox->isChecked(), HexBox->isChecked()},
                      !RadioMax->isChecked(), MaxMoment, MaxWeight);
     // The 100 % spins stay usable during the readout; a change counts from then on.
     choice.fullScaleSource = choice.basis == RatingBasis::Moment ? &MaxMoment : &MaxWeight;
-    CraneArchive archive(Link, Port.ComNumber());
-    sumReadout_->SetArchive({&archive, SinceLastBox->isChecked()});
-    CompleteFiles = [this] { sumReadout_->Finish(); };
-    sumReadout_->Run(choice, QDateTime::currentDateTime());
-    sumReadout_->SetArchive({});
+    (void)RunSumReadout(
+        *sumReadout_, readoutLine(), choice, summary_,
+        [this] { return finishedReadout(ReadoutKind::Summator); }, QDir::currentPath());
     EraseTimeText = sumReadout_->EraseTimeText();
-    LogOpen = sumReadout_->LogOpen();
-    ShutDown();
-    CompleteFiles = nullptr;
-    writeSummaryPage(ReadoutKind::Summator);
 }
 
-// After a readout, its files closed: the run's summary page.
-void TZorvan::writeSummaryPage(ReadoutKind kind) {
+// The window's end of a readout: ShutDown, which completes the files while
+// the readout flags are still set.
+ReadoutLine TZorvan::readoutLine() {
+    return {Link, Port.ComNumber(), SinceLastBox->isChecked(),
+            [this](const std::function<void()>& finishFiles) {
+                CompleteFiles = finishFiles;
+                ShutDown();
+                CompleteFiles = nullptr;
+            }};
+}
+
+// What the run's page says of a readout, its files closed.
+FinishedReadout TZorvan::finishedReadout(ReadoutKind kind) const {
     const bool byMoment = RadioMax->isChecked();
-    UpdateSummaryPage(summary_,
-                      {kind, ComPortNumber, ClockText, Ident, Texts, byMoment,
-                       kind == ReadoutKind::Summator ? sumReadout_.get() : nullptr,
-                       byMoment ? MaxMoment : MaxWeight},
-                      QDir::currentPath());
+    return {kind,
+            ComPortNumber,
+            ClockText,
+            Ident,
+            Texts,
+            byMoment,
+            kind == ReadoutKind::Summator ? sumReadout_.get() : nullptr,
+            byMoment ? MaxMoment : MaxWeight};
 }
 
 void TZorvan::RunEraseCommand(std::uint8_t command, const QString& question, const QString& status,

@@ -30,6 +30,8 @@ class QSpinBox;
 class QStatusBar;
 class MessageTextsDialog;
 class TTimeForm;
+struct FinishedReadout;
+struct ReadoutLine;
 
 // The main window: the controls, the settings, the operation state and the
 // link to the recorder. Every exchange runs between Disable and ShutDown.
@@ -274,7 +276,8 @@ private:
     std::unique_ptr<SumReadout> sumReadout_;
     // The run's readouts, summed up for the page written after each of them.
     RunSummary summary_;
-    void writeSummaryPage(ReadoutKind kind);
+    [[nodiscard]] ReadoutLine readoutLine();
+    [[nodiscard]] FinishedReadout finishedReadout(ReadoutKind kind) const;
     QString startDir_;
     QString runFolder_;
     bool bracketOpen_ = false;

@@ -32,7 +32,7 @@ int RunClock(const Invocation& in) {
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(s.ComPortNumber, s.BaudRate))
-        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+        return LinkExitCode(false, in.breakSignal.Interrupted());
     // As the clock dialog does it, or the clock alone.
     const bool done =
         at ? WriteClockAndReadBack(session.Requests, in.console, *at, session.Clock, {}).clockRead
@@ -40,5 +40,5 @@ int RunClock(const Invocation& in) {
     session.End();
     if (done)
         in.console.Out(session.Clock);
-    return OperationExitCode(done, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+    return LinkExitCode(done, in.breakSignal.Interrupted());
 }

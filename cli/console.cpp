@@ -31,16 +31,6 @@ bool StderrIsTerminal() {
 
 } // namespace
 
-bool IsFileErrorText(const QString& text) {
-    // The texts the readouts, their files and the report use for file errors.
-    for (const char* start :
-         {"Невозможно открыть файл ", "Ошибка записи в файл ", "Невозможно закрыть файл "}) {
-        if (text.startsWith(QString::fromUtf8(start)))
-            return true;
-    }
-    return false;
-}
-
 QString FileOpenDetail(const QString& text) {
     const QString prefix = QStringLiteral("Невозможно открыть файл ");
     if (!text.startsWith(prefix) || text.size() == prefix.size())
@@ -74,8 +64,6 @@ ReadoutProgress::Style ProgressStyleFor(bool quiet) {
 Console::Console(ReadoutProgress::Style progressStyle) : progress_(progressStyle, stderr) {}
 
 void Console::inform(MessageIcon, const QString& text) {
-    if (IsFileErrorText(text))
-        fileError_ = true;
     Err(text);
     // The box names the file as the readout opened it; a terminal user also
     // wants to know where that is and what stood in the way.

@@ -21,18 +21,11 @@ public:
     // A line of the tool's own on standard error.
     void Err(const QString& line);
 
-    // True once a file could not be opened, written or closed.
-    [[nodiscard]] bool FileErrorSeen() const { return fileError_; }
-
     [[nodiscard]] ReadoutProgress& Progress() { return progress_; }
 
 private:
     ReadoutProgress progress_;
-    bool fileError_ = false;
 };
-
-// A message that says a file could not be opened, written or closed.
-[[nodiscard]] bool IsFileErrorText(const QString& text);
 
 // For "Невозможно открыть файл NAME": a line with the file's full path and
 // why it could not be opened; empty for any other text.

@@ -21,3 +21,9 @@ constexpr int Interrupted = 130;
         return ExitCode::FileFailure;
     return completed ? ExitCode::Success : ExitCode::LinkFailure;
 }
+
+// The exit code of an exchange that writes no file (the clock, info, a port
+// that would not open).
+[[nodiscard]] constexpr int LinkExitCode(bool completed, bool interrupted) {
+    return OperationExitCode(completed, interrupted, false);
+}

@@ -3,10 +3,11 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
-#include "cli/memory_count.h"
 #include "cli/recorder_session.h"
+#include "readout/event_readout.h"
 #include "readout/ident_block.h"
 #include "readout/readout_log.h"
+#include "summator/sum_readout.h"
 
 using namespace RecorderMap;
 
@@ -54,7 +55,7 @@ int RunInfo(const Invocation& in) {
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(s.ComPortNumber, s.BaudRate))
-        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+        return LinkExitCode(false, in.breakSignal.Interrupted());
 
     // The pauses of the readouts between the same requests.
     RecorderState state;
@@ -89,7 +90,7 @@ int RunInfo(const Invocation& in) {
     }
     session.End();
     if (!read)
-        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+        return LinkExitCode(false, in.breakSignal.Interrupted());
 
     const bool eventsShown = PrintMemory(
         in.console, QStringLiteral("Указатель событий: "), QStringLiteral("Записей событий: "),
@@ -99,6 +100,5 @@ int RunInfo(const Invocation& in) {
         in.console, QStringLiteral("Указатель сумматора: "), QStringLiteral("Записей сумматора: "),
         QStringLiteral("Память сумматора переполнена: "), state.sumPointer,
         ValidSumPointer(state.sumPointer), state.sumsWrapped, SumRecordCount);
-    return OperationExitCode(eventsShown && sumsShown, in.breakSignal.Interrupted(),
-                             in.console.FileErrorSeen());
+    return LinkExitCode(eventsShown && sumsShown, in.breakSignal.Interrupted());
 }

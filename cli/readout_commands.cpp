@@ -1,16 +1,13 @@
 // `events` and `summator`: the memory readouts of the window, into files.
 
-#include "archive/crane_archive.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/output_folder.h"
 #include "cli/recorder_session.h"
-#include "image/image_tap.h"
 #include "readout/event_readout.h"
+#include "runner/readout_run.h"
 #include "settings/readout_settings.h"
-#include "summary/page_update.h"
-#include "summator/sum_readout.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
@@ -53,13 +50,18 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
 }
 
 // The readout went on without its archive: one line says why.
-void ReportArchive(const CraneArchive& archive, Console& console) {
-    if (!archive.Error().isEmpty())
-        console.Err(QStringLiteral("Архив не ведется: ") + archive.Error());
+void ReportArchive(const ReadoutRunEnd& end, Console& console) {
+    if (!end.archiveError.isEmpty())
+        console.Err(QStringLiteral("Архив не ведется: ") + end.archiveError);
 }
 
-bool SinceLast(const QCommandLineParser& p) {
-    return p.isSet(QStringLiteral("since-last"));
+// The window's ShutDown: the port first, then the files.
+ReadoutLine LineOf(RecorderSession& session, int comPort, const QCommandLineParser& options) {
+    return {session.Link, comPort, options.isSet(QStringLiteral("since-last")),
+            [&session](const std::function<void()>& finishFiles) {
+                session.End();
+                finishFiles();
+            }};
 }
 
 } // namespace
@@ -95,30 +97,23 @@ int RunEvents(const Invocation& in) {
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
-        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+        return LinkExitCode(false, in.breakSignal.Interrupted());
     session.ShowStages();
     const Settings& s = setup.settings;
+    const bool withReach = EventFilesWithReach(s.WeightMode);
+    EventReadout readout(session, session.Requests, session.BreakRequested, in.console,
+                         session.Pager, s.Texts, session.Ident);
     RunSummary summary;
-    ReadoutResult result;
-    {
-        const ImageTap image(session.Link, s.ComPortNumber);
-        EventReadout readout(session, session.Requests, session.BreakRequested, in.console,
-                             session.Pager, s.Texts, session.Ident);
-        readout.SetObserver(&summary);
-        CraneArchive archive(session.Link, s.ComPortNumber);
-        readout.SetArchive({&archive, SinceLast(in.options)});
-        readout.Run(setup.files, EventFilesWithReach(s.WeightMode), QDateTime::currentDateTime());
-        // The window's ShutDown: the port first, then the files.
-        session.End();
-        result = readout.Finish();
-        ReportArchive(archive, in.console);
-    }
-    UpdateSummaryPage(summary,
-                      {ReadoutKind::Events, s.ComPortNumber, session.Clock, session.Ident, s.Texts,
-                       EventFilesWithReach(s.WeightMode)},
-                      setup.folder);
-    return OperationExitCode(result.outcome == ReadoutOutcome::Completed,
-                             in.breakSignal.Interrupted(), result.fileFailed);
+    const ReadoutRunEnd end = RunEventReadout(
+        readout, LineOf(session, s.ComPortNumber, in.options), setup.files, withReach, summary,
+        [&] {
+            return FinishedReadout{ReadoutKind::Events, s.ComPortNumber, session.Clock,
+                                   session.Ident,       s.Texts,         withReach};
+        },
+        setup.folder);
+    ReportArchive(end, in.console);
+    return OperationExitCode(end.result.outcome == ReadoutOutcome::Completed,
+                             in.breakSignal.Interrupted(), end.result.fileFailed);
 }
 
 int RunSummator(const Invocation& in) {
@@ -135,7 +130,7 @@ int RunSummator(const Invocation& in) {
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
-        return OperationExitCode(false, in.breakSignal.Interrupted(), in.console.FileErrorSeen());
+        return LinkExitCode(false, in.breakSignal.Interrupted());
     session.ShowStages();
     SumReadout readout(session, session.Requests, session.BreakRequested, in.console, session.Pager,
                        session.Ident);
@@ -143,25 +138,23 @@ int RunSummator(const Invocation& in) {
     const SumReadoutChoice choice =
         SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight);
     RunSummary summary;
-    readout.SetObserver(&summary);
-    ReadoutResult result;
-    {
-        const ImageTap image(session.Link, s.ComPortNumber);
-        CraneArchive archive(session.Link, s.ComPortNumber);
-        readout.SetArchive({&archive, SinceLast(in.options)});
-        readout.Run(choice, QDateTime::currentDateTime());
-        readout.SetArchive({});
-        session.End();
-        result = readout.Finish();
-        ReportArchive(archive, in.console);
-    }
-    UpdateSummaryPage(summary,
-                      {ReadoutKind::Summator, s.ComPortNumber, session.Clock, session.Ident,
-                       s.Texts, EventFilesWithReach(s.WeightMode), &readout, choice.fullScale,
-                       ratedLoad},
-                      setup.folder);
+    const ReadoutRunEnd end = RunSumReadout(
+        readout, LineOf(session, s.ComPortNumber, in.options), choice, summary,
+        [&] {
+            return FinishedReadout{ReadoutKind::Summator,
+                                   s.ComPortNumber,
+                                   session.Clock,
+                                   session.Ident,
+                                   s.Texts,
+                                   EventFilesWithReach(s.WeightMode),
+                                   &readout,
+                                   choice.fullScale,
+                                   ratedLoad};
+        },
+        setup.folder);
+    ReportArchive(end, in.console);
 
-    const bool completed = result.outcome == ReadoutOutcome::Completed;
+    const bool completed = end.result.outcome == ReadoutOutcome::Completed;
     if (completed && in.options.isSet(QStringLiteral("word"))) {
         // The report is the file; no desktop is asked to show it.
         RtfWordApplication word([](const QString&) {});
@@ -171,5 +164,5 @@ int RunSummator(const Invocation& in) {
         else
             return ExitCode::FileFailure;
     }
-    return OperationExitCode(completed, in.breakSignal.Interrupted(), result.fileFailed);
+    return OperationExitCode(completed, in.breakSignal.Interrupted(), end.result.fileFailed);
 }

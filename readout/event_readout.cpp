@@ -22,6 +22,11 @@ std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped) {
     return address - (LoWord(address) == 0 ? PageStep : SlotStep);
 }
 
+int EventRecordCount(std::uint32_t pointer, bool wrapped) {
+    return SlotCount(EventReadRange(pointer, wrapped),
+                     [wrapped](std::uint32_t a) { return PreviousEventSlot(a, wrapped); });
+}
+
 QString EventFinalMessage(const OutputChoice& choice) {
     const int ticked = int(choice.xls) + int(choice.txt) + int(choice.hex);
     QString text = QStringLiteral("Данные прочитаны в файл");

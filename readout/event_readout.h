@@ -21,6 +21,8 @@ using EventRange = ReadRange;
 // The next older slot: 11 bytes down, or from a page start to the last slot
 // of the page below; 0x30000 leads to 0xFFFEC once the memory has wrapped.
 [[nodiscard]] std::uint32_t PreviousEventSlot(std::uint32_t address, bool wrapped);
+// How many records a readout reads from the event pointer.
+[[nodiscard]] int EventRecordCount(std::uint32_t pointer, bool wrapped);
 // "Данные прочитаны в файл..." naming the files written.
 [[nodiscard]] QString EventFinalMessage(const OutputChoice& choice);
 

@@ -110,11 +110,8 @@ bool ReadoutSteps::records(const ReadRange& range, std::uint16_t length, std::ui
     host_.SetProgressMaximum(static_cast<int>(range.progress));
     RecordReader reader(link_, breakRequested_, log_, messages_);
     const ReplyView reply(link_.RxBuffer.data(), link_.RxBuffer.size());
-    // The record at the end address is the last: its step leads here.
-    const std::uint32_t past = previous(range.end);
     std::uint32_t progress = 0;
-    std::uint32_t address = range.start;
-    do {
+    return WalkSlots(range, previous, [&](std::uint32_t address, std::uint32_t older) {
         // An archived record lands where a read would put it: one way on from here.
         std::int64_t readAt = 0;
         if (sinceLast && sinceLast->TakeArchived(address, link_.RxBuffer.data() + 1, readAt)) {
@@ -133,11 +130,9 @@ bool ReadoutSteps::records(const ReadRange& range, std::uint16_t length, std::ui
                                     QStringLiteral(" по адресу ") + Hex5(address) +
                                     QStringLiteral("h"));
         record(address);
-        const std::uint32_t older = previous(address);
         // Across the wrap the step counts from the top of the area.
         progress += older > address ? areaEnd - older : address - older;
-        address = older;
         host_.SetProgress(static_cast<int>(progress));
-    } while (address != past);
-    return true;
+        return true;
+    });
 }

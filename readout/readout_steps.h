@@ -25,6 +25,34 @@ struct ReadRange {
 [[nodiscard]] ReadRange MemoryReadRange(std::uint32_t pointer, bool wrapped,
                                         std::uint32_t areaStart, std::uint32_t areaEnd);
 
+// The slots of range in the order a readout reads them, newest first:
+// visit(address, older) for each, older being the next slot to read (past the
+// end address when it is the last). False from visit ends the walk there, and
+// the walk returns false.
+template <typename Previous, typename Visit>
+bool WalkSlots(const ReadRange& range, const Previous& previous, const Visit& visit) {
+    // The record at the end address is the last: its step leads here.
+    const std::uint32_t past = previous(range.end);
+    std::uint32_t address = range.start;
+    do {
+        const std::uint32_t older = previous(address);
+        if (!visit(address, older))
+            return false;
+        address = older;
+    } while (address != past);
+    return true;
+}
+
+// How many records a readout of range reads.
+template <typename Previous> int SlotCount(const ReadRange& range, const Previous& previous) {
+    int count = 0;
+    (void)WalkSlots(range, previous, [&count](std::uint32_t, std::uint32_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
 // The steps both memory readouts take before their records. Each logs its
 // outcome; a failure is told to the user where the request has no message
 // of its own. False means the readout ends here.

@@ -21,6 +21,11 @@ std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped) {
     return address - SumStep;
 }
 
+int SumRecordCount(std::uint32_t pointer, bool wrapped) {
+    return SlotCount(SumReadRange(pointer, wrapped),
+                     [wrapped](std::uint32_t a) { return PreviousSumSlot(a, wrapped); });
+}
+
 QString SumFinalMessage(const OutputChoice& choice) {
     QString text = QStringLiteral("Данные прочитаны в файлы ") + ReportFileName;
     if (choice.xls)

@@ -19,6 +19,8 @@ using SumRange = ReadRange;
 // down to the start of the page above the pointer's page.
 [[nodiscard]] SumRange SumReadRange(std::uint32_t pointer, bool wrapped);
 [[nodiscard]] std::uint32_t PreviousSumSlot(std::uint32_t address, bool wrapped);
+// How many records a readout reads from the summator pointer.
+[[nodiscard]] int SumRecordCount(std::uint32_t pointer, bool wrapped);
 // "Данные прочитаны в файлы report.xls..." naming the files written.
 [[nodiscard]] QString SumFinalMessage(const OutputChoice& choice);
 

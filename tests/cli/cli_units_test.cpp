@@ -3,9 +3,10 @@
 
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
-#include "cli/memory_count.h"
 #include "cli/progress.h"
+#include "readout/event_readout.h"
 #include "readout/text_file.h"
+#include "summator/sum_readout.h"
 
 #include <QDir>
 #include <QFile>

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace fleet_test;
@@ -28,9 +29,12 @@ int Setting(const char* name, int fallback) {
 }
 
 // Crane n with a full event memory and a full summator: every record distinct.
+// Its nameplate varies with n, so that the page rates cranes of every kind.
 PushCrane FullCrane(int n) {
+    static const char* const loads[] = {"5 t", "10 t", "16 t", "25 t", "32 t"};
+    static const char* const groups[] = {"A3", "A4", "A5", "A6", "A7"};
     PushCrane c;
-    c.identification = Ident(1000 + n);
+    c.identification = NameplateIdent(1000 + n, loads[n % 5], groups[(n / 5) % 5]);
     c.key = RecorderKey(c.identification);
     c.firstRead = 1700000000000;
     c.lastRead = 1700000000000 + n;
@@ -92,6 +96,12 @@ TEST(FleetBench, PushFullCranes) {
                 data.cranes.size(), static_cast<long long>(timer.elapsed()),
                 static_cast<long long>(queryMs), static_cast<long long>(html.size()));
     EXPECT_EQ(data.cranes.size(), std::size_t(cranes));
+    const auto rated =
+        std::count_if(data.cranes.begin(), data.cranes.end(),
+                      [](const FleetCrane& c) { return c.duty.lifeUsed.has_value(); });
+    std::printf("cranes with a share of life used: %lld of %zu\n", static_cast<long long>(rated),
+                data.cranes.size());
+    EXPECT_EQ(rated, cranes);
     std::printf("database: %s\n",
                 qPrintable(db.Exec(QStringLiteral("SELECT pg_size_pretty(pg_database_size("
                                                   "current_database()))"))

@@ -3,6 +3,7 @@
 #include "archive/archive_database.h"
 #include "archive/archive_folder.h"
 #include "archive/crane_store.h"
+#include "duty/nameplate.h"
 #include "fleet/pg_connection.h"
 #include "link/recorder_requests.h"
 #include "pg_cluster.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -30,6 +32,19 @@ inline QByteArray Ident(int n) {
     QByteArray b(IdentSize, ' ');
     const QByteArray name = QByteArray("CRANE ") + QByteArray::number(n);
     b.replace(0, name.size(), name);
+    return b;
+}
+
+// A crane's identification with its nameplate: rated load, group, life, commissioning.
+inline QByteArray NameplateIdent(int n, const char* load, const char* group) {
+    QByteArray b = Ident(n);
+    auto put = [&b](int first, const char* text) {
+        b.replace(first - 1, qsizetype(std::strlen(text)), text);
+    };
+    put(NameplateField::RatedLoad, load);
+    put(NameplateField::Group, group);
+    put(NameplateField::ServiceLife, "20");
+    put(NameplateField::Commissioned, "01.06.2016");
     return b;
 }
 

@@ -1,31 +1,15 @@
 // The fleet page's figures, from a real PostgreSQL server holding known cranes.
 
-#include "duty/nameplate.h"
 #include "fleet/fleet_query.h"
 #include "fleet_fixture.h"
 
 #include <QFile>
-
-#include <cstring>
 
 using namespace fleet_test;
 
 namespace {
 
 auto* const Cluster = ::testing::AddGlobalTestEnvironment(new PgCluster);
-
-// A crane's identification with its nameplate: rated load, group, life, commissioning.
-QByteArray NameplateIdent(int n, const char* load, const char* group) {
-    QByteArray b = Ident(n);
-    auto put = [&b](int first, const char* text) {
-        b.replace(first - 1, qsizetype(std::strlen(text)), text);
-    };
-    put(NameplateField::RatedLoad, load);
-    put(NameplateField::Group, group);
-    put(NameplateField::ServiceLife, "20");
-    put(NameplateField::Commissioned, "01.06.2016");
-    return b;
-}
 
 struct KnownCrane {
     QByteArray ident;
