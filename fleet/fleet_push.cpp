@@ -120,11 +120,15 @@ bool CopyRecords(PgConnection& db, const QByteArray& crane, const std::vector<Pu
 
 Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTally& tally,
                 const std::function<bool()>& stop) {
+    db.SetInterrupt(stop);
+    const auto failure = [&db] {
+        return RetryableSqlState(db.SqlState()) ? Outcome::Retry : Outcome::Failed;
+    };
     if (!db.Exec(QStringLiteral("BEGIN")).ok)
-        return Outcome::Failed;
+        return failure();
     for (const char* sql : Staging)
         if (!db.Exec(QString::fromLatin1(sql)).ok)
-            return Outcome::Failed;
+            return failure();
     for (const PushCrane& c : cranes) {
         if (stop && stop())
             return Outcome::Stopped;
@@ -137,18 +141,22 @@ Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTall
                            "RETURNING id"),
             {c.key.toUtf8(), ByteaHex(c.identification), Num(c.firstRead), Num(c.lastRead)});
         if (!row.ok)
-            return RetryableSqlState(db.SqlState()) ? Outcome::Retry : Outcome::Failed;
+            return failure();
         const QByteArray id = row.Value(0, 0).toLatin1();
         if (!InsertVisits(db, id, c.visits, tally) ||
             !CopyRecords(db, id, c.events, true, tally.eventsAdded) ||
             !CopyRecords(db, id, c.sums, false, tally.sumsAdded))
-            return RetryableSqlState(db.SqlState()) ? Outcome::Retry : Outcome::Failed;
+            return failure();
         ++tally.cranes;
         tally.eventsSent += qint64(c.events.size());
         tally.sumsSent += qint64(c.sums.size());
     }
+    if (stop && stop())
+        return Outcome::Stopped;
+    // A commit once asked for is never cancelled: it is told as it ended.
+    db.SetInterrupt({});
     if (!db.Exec(QStringLiteral("COMMIT")).ok)
-        return RetryableSqlState(db.SqlState()) ? Outcome::Retry : Outcome::Failed;
+        return failure();
     return Outcome::Done;
 }
 
@@ -180,6 +188,7 @@ bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tall
             return true;
         error = outcome == Outcome::Stopped ? QStringLiteral("interrupted") : db.Error();
         db.Exec(QStringLiteral("ROLLBACK"));
+        db.SetInterrupt({});
         if (outcome != Outcome::Retry || attempt == MaxAttempts)
             return false;
         // Apart again before the next try, by a random while.

@@ -23,7 +23,9 @@ struct PushTally {
 // each crane's row is locked before its records go in, so pushes running at
 // once wait for each other instead of deadlocking; a serialization failure or
 // deadlock all the same (SQLSTATE 40001, 40P01) is tried again a few times,
-// nothing else. stop, polled between cranes, abandons the push (rolled back).
-// False with the reason when it did not land.
+// nothing else. stop, asked between cranes and while a statement waits for
+// the server (which is then told to cancel it), abandons the push (rolled
+// back); a commit once sent is never cancelled. False with the reason when it
+// did not land.
 [[nodiscard]] bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tally,
                               QString& error, const std::function<bool()>& stop = {});

@@ -1,5 +1,8 @@
 #include "fleet/pg_connection.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
 #include <libpq-fe.h>
 
 namespace {
@@ -43,6 +46,35 @@ void PgConnection::failConnection() {
     error_ = OneLine(PQerrorMessage(conn_));
     if (error_.isEmpty())
         error_ = QStringLiteral("the connection failed");
+}
+
+void PgConnection::SetInterrupt(std::function<bool()> stop) {
+    stop_ = std::move(stop);
+    interrupted_ = false;
+}
+
+pg_result* PgConnection::awaitResult() {
+    // The loop wakes when the server answers, and for Ctrl+C's own notifier.
+    QSocketNotifier answer(PQsocket(conn_), QSocketNotifier::Read);
+    while (PQconsumeInput(conn_) == 1 && PQisBusy(conn_) == 1) {
+        if (!interrupted_ && stop_()) {
+            interrupted_ = true;
+            // The server gives the statement's failure as its answer; a
+            // cancel that finds it done already changes nothing.
+            if (PGcancel* cancel = PQgetCancel(conn_)) {
+                char why[256];
+                (void)PQcancel(cancel, why, int(sizeof why));
+                PQfreeCancel(cancel);
+            }
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    pg_result* last = nullptr;
+    while (pg_result* result = PQgetResult(conn_)) {
+        PQclear(last);
+        last = result;
+    }
+    return last;
 }
 
 bool PgConnection::takeResult(pg_result* result, Result* out) {
@@ -89,8 +121,15 @@ PgConnection::Result PgConnection::Exec(const QString& sql,
     values.reserve(parameters.size());
     for (const QByteArray& p : parameters)
         values.push_back(p.isNull() ? nullptr : p.constData());
-    pg_result* result = PQexecParams(conn_, sql.toUtf8().constData(), int(values.size()), nullptr,
-                                     values.empty() ? nullptr : values.data(), nullptr, nullptr, 0);
+    const QByteArray text = sql.toUtf8();
+    const char* const* valueData = values.empty() ? nullptr : values.data();
+    pg_result* result = nullptr;
+    if (!stop_ || interrupted_)
+        result = PQexecParams(conn_, text.constData(), int(values.size()), nullptr, valueData,
+                              nullptr, nullptr, 0);
+    else if (PQsendQueryParams(conn_, text.constData(), int(values.size()), nullptr, valueData,
+                               nullptr, nullptr, 0) == 1)
+        result = awaitResult();
     takeResult(result, &out);
     return out;
 }
@@ -114,6 +153,8 @@ bool PgConnection::CopyIn(const QString& copySql, const QByteArray& data) {
         failConnection();
         return false;
     }
+    if (stop_ && !interrupted_)
+        return takeResult(awaitResult(), nullptr);
     bool ok = true;
     while (pg_result* result = PQgetResult(conn_))
         ok = takeResult(result, nullptr) && ok;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,13 @@ public:
     // in '\n') in one stream.
     bool CopyIn(const QString& copySql, const QByteArray& data);
 
+    // From now on a statement waits for its answer in the event loop and asks
+    // stop, whenever the loop wakes, whether to give up on it: then the server
+    // is asked to cancel it (its failure follows). Later statements are never
+    // cancelled, so the rollback goes through. Empty: statements block until
+    // answered.
+    void SetInterrupt(std::function<bool()> stop);
+
     // The last failure: SQLSTATE (five characters; empty when none came, e.g.
     // a lost connection) and the message in one line.
     [[nodiscard]] const QByteArray& SqlState() const { return sqlState_; }
@@ -49,6 +57,11 @@ public:
 private:
     bool takeResult(pg_result* result, Result* out);
     void failConnection();
+    // The statement sent, its last result (null when the connection failed).
+    pg_result* awaitResult();
+
+    std::function<bool()> stop_;
+    bool interrupted_ = false;
 
     pg_conn* conn_ = nullptr;
     QByteArray sqlState_;

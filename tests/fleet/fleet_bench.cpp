@@ -32,9 +32,12 @@ int Setting(const char* name, int fallback) {
 // Its nameplate varies with n, so that the page rates cranes of every kind.
 PushCrane FullCrane(int n) {
     static const char* const loads[] = {"5 t", "10 t", "16 t", "25 t", "32 t"};
+    static const int tonnes[] = {5, 10, 16, 25, 32};
     static const char* const groups[] = {"A3", "A4", "A5", "A6", "A7"};
     PushCrane c;
     c.identification = NameplateIdent(1000 + n, loads[n % 5], groups[(n / 5) % 5]);
+    // Loads up to 30 %, 40 %, ... 100 % of the rated load, by crane.
+    const int heaviest = std::max(1, tonnes[n % 5] * (3 + (n / 25 + n) % 8) / 10);
     c.key = RecorderKey(c.identification);
     c.firstRead = 1700000000000;
     c.lastRead = 1700000000000 + n;
@@ -49,7 +52,8 @@ PushCrane FullCrane(int n) {
             c.events.push_back({slot, bytes, c.firstRead, c.lastRead, 3});
         }
     for (int k = 0; k < 8192; ++k)
-        c.sums.push_back({SumSlot(k), Sum(k, std::uint8_t(k % 40)), c.firstRead, c.lastRead, 3});
+        c.sums.push_back({SumSlot(k), Sum(k, std::uint8_t((k * 7) % (heaviest + 1))), c.firstRead,
+                          c.lastRead, 3});
     return c;
 }
 

@@ -9,6 +9,9 @@
 #include <QThread>
 
 #include <array>
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
 
 using namespace fleet_test;
 
@@ -233,41 +236,57 @@ TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
     ExpectSumsMatchRecords(db_);
 }
 
-TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
-    // Cranes are pushed in the order of their keys: hold the last one's row, so
-    // that the push has sent the first crane's records and waits.
-    int first = 30, last = 31;
-    if (RecorderKey(Ident(first)) > RecorderKey(Ident(last)))
-        std::swap(first, last);
-    QTemporaryDir older;
-    for (int crane : {first, last}) {
-        std::vector<Block> few, many;
-        for (int i = 0; i < 50; ++i)
-            (i < 10 ? few : many).push_back({EventSlot(i), Event(i)});
-        AddToArchive(older.path(), crane, few, 1700000000000);
-        AddToArchive(home_.path(), crane, few, 1700000001000);
-        AddToArchive(home_.path(), crane, many, 1700000002000);
+// Two cranes in the database with 10 records each and 50 in the archive, and
+// a push of the archive that has sent the first crane's records and waits for
+// the second one's row, which holder keeps locked.
+class HeldPush : public FleetPush {
+protected:
+    void SetUp() override {
+        FleetPush::SetUp();
+        // Cranes are pushed in the order of their keys.
+        if (RecorderKey(Ident(first)) > RecorderKey(Ident(last)))
+            std::swap(first, last);
+        QTemporaryDir older;
+        for (int crane : {first, last}) {
+            std::vector<Block> few, many;
+            for (int i = 0; i < 50; ++i)
+                (i < 10 ? few : many).push_back({EventSlot(i), Event(i)});
+            AddToArchive(older.path(), crane, few, 1700000000000);
+            AddToArchive(home_.path(), crane, few, 1700000001000);
+            AddToArchive(home_.path(), crane, many, 1700000002000);
+        }
+        ASSERT_EQ(
+            RunCli({QStringLiteral("push"), QStringLiteral("--db"), db_}, older.path()).exitCode,
+            0);
+        ASSERT_TRUE(holder.Connect(db_));
+        ASSERT_TRUE(holder.Exec(QStringLiteral("BEGIN")).ok);
+        ASSERT_TRUE(holder
+                        .Exec(QStringLiteral("SELECT id FROM cranes WHERE key = $1 FOR UPDATE"),
+                              {RecorderKey(Ident(last)).toUtf8()})
+                        .ok);
+        StartCli(push, {QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
+        bool waiting = false;
+        for (int i = 0; i < 600 && !waiting; ++i) {
+            waiting = Number(db_, QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
+                                                 "wait_event_type = 'Lock'")) == 1;
+            if (!waiting)
+                QThread::msleep(50);
+        }
+        ASSERT_TRUE(waiting);
     }
-    ASSERT_EQ(RunCli({QStringLiteral("push"), QStringLiteral("--db"), db_}, older.path()).exitCode,
-              0);
 
-    PgConnection holder;
-    ASSERT_TRUE(holder.Connect(db_));
-    ASSERT_TRUE(holder.Exec(QStringLiteral("BEGIN")).ok);
-    ASSERT_TRUE(holder
-                    .Exec(QStringLiteral("SELECT id FROM cranes WHERE key = $1 FOR UPDATE"),
-                          {RecorderKey(Ident(last)).toUtf8()})
-                    .ok);
-    QProcess push;
-    StartCli(push, {QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
-    bool waiting = false;
-    for (int i = 0; i < 600 && !waiting; ++i) {
-        waiting = Number(db_, QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
-                                             "wait_event_type = 'Lock'")) == 1;
-        if (!waiting)
-            QThread::msleep(50);
+    void ExpectAsBefore() const {
+        EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 10);
+        EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 10);
+        EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 2);
     }
-    ASSERT_TRUE(waiting);
+
+    int first = 30, last = 31;
+    PgConnection holder;
+    QProcess push;
+};
+
+TEST_F(HeldPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
     push.kill(); // SIGKILL
     push.waitForFinished(10000);
     ASSERT_TRUE(holder.Exec(QStringLiteral("ROLLBACK")).ok);
@@ -277,9 +296,7 @@ TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
                                                           "wait_event_type = 'Lock'")) > 0;
          ++i)
         QThread::msleep(50);
-    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 10);
-    EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 10);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 2);
+    ExpectAsBefore();
 
     const CliRun again =
         RunCli({QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
@@ -289,5 +306,19 @@ TEST_F(FleetPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 6);
     ExpectSumsMatchRecords(db_);
 }
+
+#ifdef Q_OS_UNIX
+// Ctrl+C does not wait for the server: the statement waiting is cancelled and
+// the push rolled back while the lock is still held.
+TEST_F(HeldPush, CtrlCWhileTheServerKeepsItWaitingEndsThePushAtOnce) {
+    ASSERT_EQ(::kill(pid_t(push.processId()), SIGINT), 0);
+    ASSERT_TRUE(push.waitForFinished(10000));
+    EXPECT_EQ(push.exitCode(), 130);
+    EXPECT_TRUE(QString::fromLocal8Bit(push.readAllStandardError())
+                    .contains(QStringLiteral("push interrupted; nothing pushed")));
+    ExpectAsBefore();
+    ASSERT_TRUE(holder.Exec(QStringLiteral("ROLLBACK")).ok);
+}
+#endif
 
 } // namespace
