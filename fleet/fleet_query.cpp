@@ -44,8 +44,11 @@ bool NeedsAttentionFirst(const FleetCrane& a, const FleetCrane& b) {
 
 bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString& error) {
     data = FleetData();
-    const QByteArray since =
-        now.addYears(-1).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    // The 12 calendar months that end with now's month; a recorder clock
+    // ahead of it dates nothing into them.
+    const QDate thisMonth(now.date().year(), now.date().month(), 1);
+    const QByteArray since = thisMonth.addMonths(-11).toString(Qt::ISODate).toLatin1();
+    const QByteArray until = thisMonth.addMonths(1).toString(Qt::ISODate).toLatin1();
     auto query = [&](const char* sql, const std::vector<QByteArray>& p = {}) {
         PgConnection::Result r = db.Exec(QString::fromLatin1(sql), p);
         if (!r.ok)
@@ -81,8 +84,8 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
             data.cranes.push_back(std::move(c));
         }
         const auto events = query("SELECT crane, reason, sum(records) FROM event_months WHERE "
-                                  "month >= $1::date GROUP BY crane, reason",
-                                  {since});
+                                  "month >= $1::date AND month < $2::date GROUP BY crane, reason",
+                                  {since, until});
         if (!events.ok)
             return false;
         for (const auto& row : events.rows)
@@ -120,9 +123,9 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
         for (std::size_t i = 0; i < data.cranes.size(); ++i)
             data.cranes[i].duty = EstimateDuty(inputs[i]);
         const auto months = query("SELECT to_char(month, 'YYYY-MM-DD'), reason, sum(records) "
-                                  "FROM event_months WHERE month >= $1::date GROUP BY 1, 2 "
-                                  "ORDER BY 1",
-                                  {since});
+                                  "FROM event_months WHERE month >= $1::date AND month < $2::date "
+                                  "GROUP BY 1, 2 ORDER BY 1",
+                                  {since, until});
         if (!months.ok)
             return false;
         for (const auto& row : months.rows) {

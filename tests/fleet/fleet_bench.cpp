@@ -4,15 +4,25 @@
 // reports its time. Not run by CTest.
 //   ZORVAN_FLEET_CRANES=N   cranes (100)
 //   ZORVAN_FLEET_BATCH=N    cranes per push, i.e. per transaction (10)
+// Then the way zorvan-cli push takes an engineer's archive: full cranes
+// written into a SQLite archive as readouts write it, read back in one
+// snapshot and pushed in one transaction, each step timed.
+//   ZORVAN_FLEET_ARCHIVE_CRANES=N   cranes of that archive (10)
 
 #include "fleet/fleet_page.h"
 #include "fleet/fleet_push.h"
 #include "fleet/fleet_query.h"
+#include "fleet/fleet_rows.h"
 #include "fleet/fleet_schema.h"
 #include "fleet_fixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -116,6 +126,57 @@ TEST(FleetBench, PushFullCranes) {
         if (page.open(QIODevice::WriteOnly))
             page.write(html.toUtf8());
     }
+}
+
+TEST(FleetBench, PushFromAnArchive) {
+    ASSERT_NE(PgCluster::Instance(), nullptr);
+    const int cranes = Setting("ZORVAN_FLEET_ARCHIVE_CRANES", 10);
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString path = home.filePath(QStringLiteral("zorvan/") + ArchiveDatabase::FileName);
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("zorvan"))));
+
+    QElapsedTimer timer;
+    timer.start();
+    qint64 blocks = 0;
+    for (int n = 0; n < cranes; ++n) {
+        const PushCrane c = FullCrane(n);
+        CraneStore store;
+        ASSERT_TRUE(store.Open(path, c.key, c.identification, 3, c.firstRead))
+            << store.Error().toStdString();
+        for (const auto* records : {&c.events, &c.sums})
+            for (const PushRecord& r : *records) {
+                ASSERT_TRUE(store.Add(MemorySelector, r.address,
+                                      reinterpret_cast<const std::uint8_t*>(r.bytes.constData()),
+                                      std::uint16_t(r.bytes.size()), r.firstRead));
+                ++blocks;
+            }
+        store.Close();
+    }
+    const qint64 writeMs = timer.restart();
+    std::vector<PushCrane> read;
+    QString error;
+    ASSERT_TRUE(CranesFromArchive(path, read, error)) << error.toStdString();
+    const qint64 readMs = timer.restart();
+    PgConnection db;
+    ASSERT_TRUE(db.Connect(PgCluster::Instance()->NewDatabase())) << db.Error().toStdString();
+    ASSERT_TRUE(FleetSchema::Ensure(db, error)) << error.toStdString();
+    PushTally tally;
+    ASSERT_TRUE(PushCranes(db, std::move(read), tally, error)) << error.toStdString();
+    const qint64 pushMs = timer.elapsed();
+    const qint64 rows = tally.eventsAdded + tally.sumsAdded;
+    EXPECT_EQ(rows, qint64(cranes) * (77441 + 8192));
+    std::printf("archive of %d cranes, %lld MB: written as readouts write it %.1f s (%.0f "
+                "blocks/s), read back %.1f s, pushed %.1f s (%.0f rows/s)\n",
+                cranes, static_cast<long long>(QFileInfo(path).size() >> 20),
+                double(writeMs) / 1000,
+                double(blocks) * 1000 / double(std::max<qint64>(writeMs, 1)), double(readMs) / 1000,
+                double(pushMs) / 1000, double(rows) * 1000 / double(std::max<qint64>(pushMs, 1)));
+#ifdef Q_OS_UNIX
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) == 0)
+        std::printf("largest resident size of the bench: %ld MB\n", usage.ru_maxrss / 1024);
+#endif
 }
 
 } // namespace

@@ -34,10 +34,15 @@ KnownCrane Make(const QByteArray& ident, int cycles, int heaviest, KindCounts ev
     for (int k = 0; k < EventKindCount; ++k)
         for (int i = 0; i < events[std::size_t(k)]; ++i, ++slot)
             c.blocks.push_back({EventSlot(slot), Event(slot % 28, reasons[k])});
-    // Older than 12 months: left out of the counts.
-    QByteArray old = Event(1, 0x41);
-    old[4] = char(Bcd(20));
-    c.blocks.push_back({EventSlot(slot), old});
+    // Outside the 12 months up to June 2025 (the page's): left out of the
+    // counts. Long ago, the month before the first, and the month after
+    // June (a recorder clock ahead).
+    for (const auto& [year, month] : {std::pair{20, 1}, {24, 6}, {25, 7}}) {
+        QByteArray outside = Event(1, 0x41);
+        outside[3] = char(Bcd(month));
+        outside[4] = char(Bcd(year));
+        c.blocks.push_back({EventSlot(slot++), outside});
+    }
     return c;
 }
 
