@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "fleet/archive_cranes.h"
 #include "fleet/fleet_push.h"
 #include "fleet/fleet_schema.h"
 #include "fleet/pg_connection.h"
@@ -84,8 +85,10 @@ int RunPush(const Invocation& in) {
     const bool initOnly = in.options.isSet(QStringLiteral("init")) && arguments.isEmpty();
     const bool quiet = in.options.isSet(QStringLiteral("quiet"));
 
-    // Everything is read first: an input that cannot be read pushes nothing.
-    std::vector<PushCrane> cranes;
+    // Images are read first: one that cannot be read pushes nothing. The
+    // archive is read crane by crane as the push goes, from one snapshot; a
+    // crane that cannot be read rolls the push back.
+    std::unique_ptr<CraneSource> cranes;
     QString error;
     if (!initOnly && arguments.isEmpty()) {
         const QString path = QDir(ArchiveFolder()).filePath(ArchiveDatabase::FileName);
@@ -94,19 +97,24 @@ int RunPush(const Invocation& in) {
                            QDir::toNativeSeparators(path));
             return ExitCode::FileFailure;
         }
-        if (!CranesFromArchive(path, cranes, error)) {
-            in.console.Err(QStringLiteral("zorvan-cli: ") + error);
+        auto archive = std::make_unique<ArchiveCranes>();
+        if (!archive->Open(path)) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + archive->Error());
             return ExitCode::FileFailure;
         }
-    }
-    for (const QString& argument : arguments) {
-        PushCrane crane;
-        if (!LoadInput(argument, crane, error)) {
-            in.console.Err(QStringLiteral("zorvan-cli: ") + error +
-                           QStringLiteral("; nothing pushed"));
-            return ExitCode::FileFailure;
+        cranes = std::move(archive);
+    } else {
+        std::vector<PushCrane> images;
+        for (const QString& argument : arguments) {
+            PushCrane crane;
+            if (!LoadInput(argument, crane, error)) {
+                in.console.Err(QStringLiteral("zorvan-cli: ") + error +
+                               QStringLiteral("; nothing pushed"));
+                return ExitCode::FileFailure;
+            }
+            images.push_back(std::move(crane));
         }
-        cranes.push_back(std::move(crane));
+        cranes = std::make_unique<CraneList>(std::move(images));
     }
 
     PgConnection db;
@@ -121,10 +129,15 @@ int RunPush(const Invocation& in) {
         QCoreApplication::processEvents();
         return in.breakSignal.Interrupted();
     };
-    if (!PushCranes(db, std::move(cranes), tally, error, stop)) {
+    if (!PushCranes(db, *cranes, tally, error, stop)) {
         if (in.breakSignal.Interrupted()) {
             in.console.Err(QStringLiteral("zorvan-cli: push interrupted; nothing pushed"));
             return ExitCode::Interrupted;
+        }
+        if (!cranes->Error().isEmpty()) {
+            in.console.Err(QStringLiteral("zorvan-cli: ") + cranes->Error() +
+                           QStringLiteral("; nothing pushed"));
+            return ExitCode::FileFailure;
         }
         in.console.Err(QStringLiteral("zorvan-cli: push failed, nothing pushed: ") + error);
         return ExitCode::DatabaseFailure;

@@ -118,7 +118,7 @@ bool CopyRecords(PgConnection& db, const QByteArray& crane, const std::vector<Pu
     return db.Exec(QStringLiteral("TRUNCATE %1").arg(staging)).ok;
 }
 
-Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTally& tally,
+Outcome Attempt(PgConnection& db, CraneSource& cranes, PushTally& tally,
                 const std::function<bool()>& stop) {
     db.SetInterrupt(stop);
     const auto failure = [&db] {
@@ -129,7 +129,9 @@ Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTall
     for (const char* sql : Staging)
         if (!db.Exec(QString::fromLatin1(sql)).ok)
             return failure();
-    for (const PushCrane& c : cranes) {
+    cranes.Rewind();
+    PushCrane c;
+    while (cranes.Next(c)) {
         if (stop && stop())
             return Outcome::Stopped;
         // The crane's row, locked to the end: its records go in under this lock.
@@ -151,6 +153,8 @@ Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTall
         tally.eventsSent += qint64(c.events.size());
         tally.sumsSent += qint64(c.sums.size());
     }
+    if (!cranes.Error().isEmpty())
+        return Outcome::Failed;
     if (stop && stop())
         return Outcome::Stopped;
     // A commit once asked for is never cancelled: it is told as it ended.
@@ -162,31 +166,18 @@ Outcome Attempt(PgConnection& db, const std::vector<PushCrane>& cranes, PushTall
 
 } // namespace
 
-bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tally, QString& error,
+bool PushCranes(PgConnection& db, CraneSource& cranes, PushTally& tally, QString& error,
                 const std::function<bool()>& stop) {
-    // Two images of one crane are one crane: merged, so that its row is taken once.
-    std::sort(cranes.begin(), cranes.end(),
-              [](const PushCrane& a, const PushCrane& b) { return a.key < b.key; });
-    std::vector<PushCrane> merged;
-    for (PushCrane& c : cranes) {
-        if (!merged.empty() && merged.back().key == c.key) {
-            PushCrane& m = merged.back();
-            m.firstRead = std::min(m.firstRead, c.firstRead);
-            m.lastRead = std::max(m.lastRead, c.lastRead);
-            m.visits.insert(m.visits.end(), c.visits.begin(), c.visits.end());
-            m.events.insert(m.events.end(), c.events.begin(), c.events.end());
-            m.sums.insert(m.sums.end(), c.sums.begin(), c.sums.end());
-        } else {
-            merged.push_back(std::move(c));
-        }
-    }
     for (int attempt = 1;; ++attempt) {
         tally = PushTally();
         tally.attempts = attempt;
-        const Outcome outcome = Attempt(db, merged, tally, stop);
+        const Outcome outcome = Attempt(db, cranes, tally, stop);
         if (outcome == Outcome::Done)
             return true;
-        error = outcome == Outcome::Stopped ? QStringLiteral("interrupted") : db.Error();
+        if (outcome == Outcome::Stopped)
+            error = QStringLiteral("interrupted");
+        else
+            error = cranes.Error().isEmpty() ? db.Error() : cranes.Error();
         db.Exec(QStringLiteral("ROLLBACK"));
         db.SetInterrupt({});
         if (outcome != Outcome::Retry || attempt == MaxAttempts)
@@ -194,4 +185,10 @@ bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tall
         // Apart again before the next try, by a random while.
         QThread::msleep(50 * attempt + QRandomGenerator::global()->bounded(100));
     }
+}
+
+bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tally, QString& error,
+                const std::function<bool()>& stop) {
+    CraneList list(std::move(cranes));
+    return PushCranes(db, list, tally, error, stop);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/fleet_rows.h"
+#include "fleet/crane_source.h"
 
 #include <functional>
 
@@ -26,6 +26,9 @@ struct PushTally {
 // nothing else. stop, asked between cranes and while a statement waits for
 // the server (which is then told to cancel it), abandons the push (rolled
 // back); a commit once sent is never cancelled. False with the reason when it
-// did not land.
+// did not land; a crane that could not be read is told by cranes.Error().
+[[nodiscard]] bool PushCranes(PgConnection& db, CraneSource& cranes, PushTally& tally,
+                              QString& error, const std::function<bool()>& stop = {});
+// The same for cranes in memory.
 [[nodiscard]] bool PushCranes(PgConnection& db, std::vector<PushCrane> cranes, PushTally& tally,
                               QString& error, const std::function<bool()>& stop = {});

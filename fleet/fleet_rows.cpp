@@ -1,17 +1,10 @@
 #include "fleet/fleet_rows.h"
 
-#include "archive/archive_database.h"
 #include "archive/archive_folder.h"
 #include "duty/duty_input.h"
 #include "image/memory_image.h"
 #include "link/recorder_requests.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
-
-#include <map>
 #include <span>
 
 using namespace RecorderMap;
@@ -27,10 +20,6 @@ constexpr int SumTotalWeight = 8;
 constexpr int SumTotalCycles = 11;
 constexpr int SumWeight = 14;
 constexpr int SumReach = 15;
-
-QString Why(const QSqlError& e) {
-    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
-}
 
 std::span<const std::uint8_t> Span(const QByteArray& b) {
     return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
@@ -118,91 +107,6 @@ void AppendSumLine(QByteArray& out, const PushRecord& r) {
     Counter(out, r.bytes, SumTotalCycles);
     Tab(out);
     Tail(out, r);
-}
-
-bool CranesFromArchive(const QString& path, std::vector<PushCrane>& cranes, QString& error) {
-    cranes.clear();
-    const QString name = ArchiveDatabase::NewConnectionName();
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        // Read only: a push never changes the archive.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
-        QSqlQuery q(db);
-        auto failed = [&](const QSqlError& e) {
-            error = QStringLiteral("cannot read the archive %1: %2").arg(path, Why(e));
-            return false;
-        };
-        ok = [&] {
-            if (!db.open())
-                return failed(db.lastError());
-            // One snapshot of the whole archive, however readouts write meanwhile.
-            if (!q.exec(QStringLiteral("BEGIN")))
-                return failed(q.lastError());
-            if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next())
-                return failed(q.lastError());
-            if (q.value(0).toInt() > ArchiveDatabase::SchemaVersion) {
-                error = QStringLiteral("the archive %1 has the newer schema version %2")
-                            .arg(path)
-                            .arg(q.value(0).toInt());
-                return false;
-            }
-            std::map<qint64, std::size_t> index;
-            if (!q.exec(QStringLiteral("SELECT id, key, identification, first_read, last_read FROM "
-                                       "cranes ORDER BY key")))
-                return failed(q.lastError());
-            while (q.next()) {
-                index[q.value(0).toLongLong()] = cranes.size();
-                cranes.push_back({q.value(1).toString(),
-                                  q.value(2).toByteArray(),
-                                  q.value(3).toLongLong(),
-                                  q.value(4).toLongLong(),
-                                  {},
-                                  {},
-                                  {}});
-            }
-            if (!q.exec(QStringLiteral("SELECT crane, started, computer, user_name, com_port, "
-                                       "memory, outcome FROM visits ORDER BY id")))
-                return failed(q.lastError());
-            while (q.next()) {
-                const auto at = index.find(q.value(0).toLongLong());
-                if (at == index.end())
-                    continue;
-                PushVisit v{q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toString(),
-                            q.value(4).toInt(),      std::nullopt,          QString()};
-                if (!q.isNull(5))
-                    v.memory = q.value(5).toInt();
-                if (!q.isNull(6))
-                    v.outcome = q.value(6).toString();
-                cranes[at->second].visits.push_back(std::move(v));
-            }
-            q.setForwardOnly(true);
-            if (!q.exec(QStringLiteral("SELECT crane, memory, address, bytes, first_read, "
-                                       "last_read, com_port FROM blocks WHERE memory IN (1, 2)")))
-                return failed(q.lastError());
-            while (q.next()) {
-                const auto at = index.find(q.value(0).toLongLong());
-                const int memory = q.value(1).toInt();
-                PushRecord r{std::uint32_t(q.value(2).toLongLong()), q.value(3).toByteArray(),
-                             q.value(4).toLongLong(), q.value(5).toLongLong(), q.value(6).toInt()};
-                const int length = memory == 1 ? EventLength : SumLength;
-                if (at == index.end() || r.bytes.size() != length || BlankRecord(r.bytes))
-                    continue;
-                auto& crane = cranes[at->second];
-                (memory == 1 ? crane.events : crane.sums).push_back(std::move(r));
-            }
-            q.finish();
-            db.rollback();
-            return true;
-        }();
-        q = QSqlQuery();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    if (!ok)
-        cranes.clear();
-    return ok;
 }
 
 bool CraneFromImage(const MemoryImage& image, PushCrane& crane, QString& error) {

@@ -38,11 +38,6 @@ struct PushCrane {
     std::vector<PushRecord> sums;   // every distinct summator record, likewise
 };
 
-// Every crane of the archive database at path, read in one snapshot and
-// never written. False with the reason when it is no archive database.
-[[nodiscard]] bool CranesFromArchive(const QString& path, std::vector<PushCrane>& cranes,
-                                     QString& error);
-
 // The crane of a memory image: its identification and every record slot it
 // holds (the latest read of each). False with the reason when the image holds
 // no identification.

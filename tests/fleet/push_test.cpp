@@ -6,6 +6,9 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 
 #include <array>
@@ -234,6 +237,53 @@ TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 3);
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM schema_version")), 1);
     ExpectSumsMatchRecords(db_);
+}
+
+// The archive is read crane by crane as the push goes: a crane that cannot be
+// read after others were sent rolls all of it back.
+TEST_F(FleetPush, ACraneOfTheArchiveThatCannotBeReadPushesNothing) {
+    int first = 40, last = 41;
+    if (RecorderKey(Ident(first)) > RecorderKey(Ident(last)))
+        std::swap(first, last);
+    std::vector<Block> few, many;
+    for (int i = 0; i < 3000; ++i)
+        (i < 10 ? few : many).push_back({EventSlot(i), Event(i)});
+    AddToArchive(home_.path(), first, few); // its blocks come first in the file's tree
+    AddToArchive(home_.path(), last, many);
+    const QString path = home_.path() + QStringLiteral("/zorvan/") + ArchiveDatabase::FileName;
+    // The last leaf page of the blocks: the last crane's newest rows.
+    qint64 page = 0, pageSize = 0;
+    {
+        const QString name = QStringLiteral("damage");
+        {
+            QSqlDatabase archive = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            archive.setDatabaseName(path);
+            ASSERT_TRUE(archive.open());
+            QSqlQuery q(archive);
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA page_size")) && q.next());
+            pageSize = q.value(0).toLongLong();
+            ASSERT_TRUE(
+                q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'blocks' "
+                                      "AND pagetype = 'leaf' ORDER BY path DESC LIMIT 1")) &&
+                q.next())
+                << q.lastError().text().toStdString();
+            page = q.value(0).toLongLong();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * pageSize));
+    ASSERT_EQ(file.write(QByteArray(int(pageSize), '\0')), pageSize);
+    file.close();
+
+    const CliRun result = Push();
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("cannot read the archive")) &&
+                result.err.contains(QStringLiteral("nothing pushed")))
+        << result.err.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records")), 0);
 }
 
 // Two cranes in the database with 10 records each and 50 in the archive, and
