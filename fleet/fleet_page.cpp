@@ -6,10 +6,10 @@
 #include "summary/summary_page.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QDir>
+#include <QHorizontalBarSeries>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStackedBarSeries>
@@ -57,15 +57,19 @@ QString DutyCell(const DutyEstimate& d) {
     return text.trimmed();
 }
 
+// A bar per crane, across the page, the crane's name beside it: readable for
+// a fleet of hundreds, the chart growing downwards; the most used on top, as
+// in the table.
 QString LifeChart(const FleetData& data) {
     auto* set = new QBarSet(QStringLiteral("Использовано ресурса, %"));
     QStringList names;
     double largest = 0;
-    for (const FleetCrane& c : data.cranes)
-        if (c.duty.lifeUsed) {
-            names << CraneName(c).toHtmlEscaped();
-            set->append(*c.duty.lifeUsed * 100);
-            largest = std::max(largest, *c.duty.lifeUsed * 100);
+    // The chart's categories go upwards: the table's order, reversed.
+    for (auto c = data.cranes.rbegin(); c != data.cranes.rend(); ++c)
+        if (c->duty.lifeUsed) {
+            names << CraneName(*c).toHtmlEscaped();
+            set->append(*c->duty.lifeUsed * 100);
+            largest = std::max(largest, *c->duty.lifeUsed * 100);
         }
     if (names.isEmpty()) {
         delete set;
@@ -75,19 +79,21 @@ QString LifeChart(const FleetData& data) {
     chart->setTitle(QStringLiteral("Использованный ресурс по кранам"));
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    auto* series = new QBarSeries;
+    auto* series = new QHorizontalBarSeries;
     series->append(set);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(names);
-    auto* y = new QValueAxis;
-    y->setRange(0, std::max(100.0, largest));
-    y->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    return ChartSvg(chart, ChartSize);
+    auto* cranes = new QBarCategoryAxis;
+    cranes->append(names);
+    auto* share = new QValueAxis;
+    share->setRange(0, std::max(100.0, largest));
+    share->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(cranes, Qt::AlignLeft);
+    chart->addAxis(share, Qt::AlignBottom);
+    series->attachAxis(cranes);
+    series->attachAxis(share);
+    // Closer than 30 px, Qt Charts hides every other name and cuts the rest.
+    const int height = std::max(ChartSize.height(), 120 + 30 * int(names.size()));
+    return ChartSvg(chart, QSize(ChartSize.width(), height));
 }
 
 QString MonthChart(const FleetData& data) {
@@ -101,7 +107,8 @@ QString MonthChart(const FleetData& data) {
     int largest = 0;
     QStringList months;
     for (const auto& [month, counts] : data.eventsPerMonth) {
-        months << month.toString(QStringLiteral("MM.yyyy"));
+        // Twelve "MM.yyyy" labels do not fit under their bars and are cut short.
+        months << month.toString(QStringLiteral("MM.yy"));
         int all = 0;
         for (int n : counts)
             all += n;
