@@ -178,8 +178,9 @@ bool PushCranes(PgConnection& db, CraneSource& cranes, PushTally& tally, QString
             error = QStringLiteral("interrupted");
         else
             error = cranes.Error().isEmpty() ? db.Error() : cranes.Error();
-        db.Exec(QStringLiteral("ROLLBACK"));
+        // Never cancelled: the rollback is what Ctrl+C asked for.
         db.SetInterrupt({});
+        db.Exec(QStringLiteral("ROLLBACK"));
         if (outcome != Outcome::Retry || attempt == MaxAttempts)
             return false;
         // Apart again before the next try, by a random while.
