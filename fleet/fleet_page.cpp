@@ -75,22 +75,15 @@ QString LifeChart(const FleetData& data) {
         delete set;
         return {};
     }
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Использованный ресурс по кранам"));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    QChart* chart = NewChart(QStringLiteral("Использованный ресурс по кранам"));
     auto* series = new QHorizontalBarSeries;
     series->append(set);
-    chart->addSeries(series);
     auto* cranes = new QBarCategoryAxis;
     cranes->append(names);
     auto* share = new QValueAxis;
     share->setRange(0, std::max(100.0, largest));
     share->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(cranes, Qt::AlignLeft);
-    chart->addAxis(share, Qt::AlignBottom);
-    series->attachAxis(cranes);
-    series->attachAxis(share);
+    Attach(chart, series, share, cranes);
     // Closer than 30 px, Qt Charts hides every other name and cuts the rest.
     const int height = std::max(ChartSize.height(), 120 + 30 * int(names.size()));
     return ChartSvg(chart, QSize(ChartSize.width(), height));
@@ -99,10 +92,7 @@ QString LifeChart(const FleetData& data) {
 QString MonthChart(const FleetData& data) {
     if (data.eventsPerMonth.empty())
         return {};
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("События парка по месяцам"));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    QChart* chart = NewChart(QStringLiteral("События парка по месяцам"));
     auto* series = new QStackedBarSeries;
     int largest = 0;
     QStringList months;
@@ -121,17 +111,9 @@ QString MonthChart(const FleetData& data) {
             set->append(step.second[std::size_t(k)]);
         series->append(set);
     }
-    chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(months);
-    auto* y = new QValueAxis;
-    y->setRange(0, std::max(1, largest));
-    y->setLabelFormat(QStringLiteral("%d"));
-    y->applyNiceNumbers();
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
+    Attach(chart, series, x, CountAxis(QString(), largest));
     return ChartSvg(chart, ChartSize);
 }
 

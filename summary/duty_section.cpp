@@ -69,12 +69,8 @@ QString DutyChart(const DutyEstimate& e) {
     if (!e.lifeUsed || !e.nameplateGroup || !ChartsAvailable())
         return {};
     const double used = *e.lifeUsed * 100.0;
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Израсходовано ресурса группы %1: %2")
-                        .arg(GroupName(e.nameplateGroup), DutyShareText(*e.lifeUsed)));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    QChart* chart = NewChart(QStringLiteral("Израсходовано ресурса группы %1: %2")
+                                 .arg(GroupName(e.nameplateGroup), DutyShareText(*e.lifeUsed)));
     auto* usedSet = new QBarSet(QStringLiteral("израсходовано"));
     usedSet->setColor(QColor(0xC6, 0x28, 0x28));
     usedSet->append(used);
@@ -84,17 +80,13 @@ QString DutyChart(const DutyEstimate& e) {
     auto* series = new QHorizontalStackedBarSeries;
     series->append(usedSet);
     series->append(leftSet);
-    chart->addSeries(series);
     auto* groups = new QBarCategoryAxis;
     groups->append(GroupName(e.nameplateGroup));
     auto* percent = new QValueAxis;
     percent->setTitleText(QStringLiteral("эквивалентных циклов группы, процентов"));
     percent->setLabelFormat(QStringLiteral("%.0f"));
     percent->setRange(0, std::max(100.0, used));
-    chart->addAxis(groups, Qt::AlignLeft);
-    chart->addAxis(percent, Qt::AlignBottom);
-    series->attachAxis(groups);
-    series->attachAxis(percent);
+    Attach(chart, series, percent, groups);
     return ChartSvg(chart, QSize(640, 240));
 }
 

@@ -26,15 +26,6 @@ const QSize SmallChart(640, 360);
 // More points than a line on a page can show only make the page heavier.
 constexpr int MaxLinePoints = 400;
 
-QChart* NewChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
-}
-
 // The axis of the steps. Up to a dozen steps each carry their label; beyond
 // that the labels would be cut to "...", so every few steps get one, placed
 // on a value axis that counts the bars from 0. Axis labels are rich text to
@@ -95,6 +86,17 @@ QValueAxis* SpanAxis(const QString& title, std::uint32_t lowest, std::uint32_t h
     return axis;
 }
 
+} // namespace
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundRoundness(0);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
 QValueAxis* CountAxis(const QString& title, int largest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
@@ -111,8 +113,6 @@ void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
     series->attachAxis(x);
     series->attachAxis(y);
 }
-
-} // namespace
 
 bool ChartsAvailable() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;

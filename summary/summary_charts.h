@@ -7,13 +7,24 @@
 #include <QSize>
 #include <QString>
 
+class QAbstractAxis;
+class QAbstractSeries;
 class QChart;
+class QValueAxis;
 
 // The page's charts, drawn by Qt Charts and written as SVG for inlining.
 // Drawing needs a QApplication (QT_QPA_PLATFORM=offscreen will do); without
 // one every chart comes back empty and the page shows the numbers alone.
 
 [[nodiscard]] bool ChartsAvailable();
+
+// A chart of the pages' look: its title, no animation, square corners, the
+// legend below.
+[[nodiscard]] QChart* NewChart(const QString& title);
+// A count from 0 to at least largest, on round numbers.
+[[nodiscard]] QValueAxis* CountAxis(const QString& title, int largest);
+// The series into the chart, x along the bottom and y up the left side.
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y);
 
 // The chart as an <svg> element that scales with the page (no width or
 // height of its own, a viewBox of size). Takes the chart; empty when charts
