@@ -1,16 +1,13 @@
 #include "duty/duty_input.h"
 
-namespace {
+#include "link/recorder_map.h"
 
-constexpr std::uint8_t Absent = 0xFF;
-constexpr std::uint32_t BlankCounter = 0xFFFFFF; // an erased record's
+using namespace RecorderMap;
+
+namespace {
 
 int Bcd(std::uint8_t b) {
     return (b >> 4) * 10 + (b & 0x0F);
-}
-
-std::uint32_t Counter(std::span<const std::uint8_t> r, std::size_t at) {
-    return std::uint32_t(r[at]) << 16 | std::uint32_t(r[at + 1]) << 8 | r[at + 2];
 }
 
 std::optional<std::uint32_t> Readable(std::uint32_t counter) {
@@ -22,18 +19,18 @@ std::optional<std::uint32_t> Readable(std::uint32_t counter) {
 } // namespace
 
 void TakeSumRecord(DutyInput& input, std::span<const std::uint8_t> record) {
-    if (record.size() < 16)
+    if (record.size() < SumLength)
         return;
-    const std::uint8_t weight = record[14];
-    const std::uint8_t reach = record[15];
+    const std::uint8_t weight = record[SumWeightAt];
+    const std::uint8_t reach = record[SumReachAt];
     if (!input.countersSettled) {
-        input.totalWeight = Readable(Counter(record, 8));
-        input.totalCycles = Readable(Counter(record, 11));
-        input.countersSettled = weight != Absent && reach != Absent;
+        input.totalWeight = Readable(RecordCounter(record, SumWeightTotalAt));
+        input.totalCycles = Readable(RecordCounter(record, SumCyclesTotalAt));
+        input.countersSettled = weight != NoMeasure && reach != NoMeasure;
     }
-    if (weight == Absent && reach == Absent)
+    if (weight == NoMeasure && reach == NoMeasure)
         return;
-    input.cycles.push_back({weight, ClockFromBytes(record.first(5))});
+    input.cycles.push_back({weight, ClockFromBytes(record.first(RecordTimeLength))});
 }
 
 QDateTime ClockFromText(const QString& text) {
@@ -42,7 +39,7 @@ QDateTime ClockFromText(const QString& text) {
 }
 
 QDateTime ClockFromBytes(std::span<const std::uint8_t> b) {
-    if (b.size() < 5)
+    if (b.size() < RecordTimeLength)
         return {};
     const QDate date(2000 + Bcd(b[4]), Bcd(b[3]), Bcd(b[2]));
     const QTime time(Bcd(b[1]), Bcd(b[0]));

@@ -11,16 +11,6 @@ using namespace RecorderMap;
 
 namespace {
 
-constexpr std::uint8_t Absent = 0xFF;
-constexpr std::uint32_t BlankCounter = 0xFFFFFF;
-constexpr int EventWeight = 5;
-constexpr int EventReach = 6;
-constexpr int EventReason = 10;
-constexpr int SumTotalWeight = 8;
-constexpr int SumTotalCycles = 11;
-constexpr int SumWeight = 14;
-constexpr int SumReach = 15;
-
 std::span<const std::uint8_t> Span(const QByteArray& b) {
     return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
 }
@@ -34,14 +24,14 @@ void Number(QByteArray& out, std::int64_t value) {
 }
 
 void Measure(QByteArray& out, std::uint8_t value) {
-    if (value == Absent)
+    if (value == NoMeasure)
         out += "\\N";
     else
         Number(out, value);
 }
 
 void Time(QByteArray& out, const QByteArray& bytes) {
-    const QDateTime t = ClockFromBytes(Span(bytes).first(5));
+    const QDateTime t = ClockFromBytes(Span(bytes).first(RecordTimeLength));
     if (t.isValid())
         out += t.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1();
     else
@@ -49,8 +39,7 @@ void Time(QByteArray& out, const QByteArray& bytes) {
 }
 
 void Counter(QByteArray& out, const QByteArray& b, int at) {
-    const std::uint32_t v = std::uint32_t(std::uint8_t(b[at])) << 16 |
-                            std::uint32_t(std::uint8_t(b[at + 1])) << 8 | std::uint8_t(b[at + 2]);
+    const std::uint32_t v = RecordCounter(Span(b), std::size_t(at));
     if (v == BlankCounter)
         out += "\\N";
     else
@@ -80,31 +69,31 @@ void Tail(QByteArray& out, const PushRecord& r) {
 
 bool BlankRecord(const QByteArray& bytes) {
     for (char c : bytes)
-        if (std::uint8_t(c) != Absent)
+        if (std::uint8_t(c) != ErasedByte)
             return false;
     return true;
 }
 
 void AppendEventLine(QByteArray& out, const PushRecord& r) {
     Head(out, r);
-    Number(out, std::uint8_t(r.bytes[EventReason]));
+    Number(out, std::uint8_t(r.bytes[EventReasonAt]));
     Tab(out);
-    Measure(out, std::uint8_t(r.bytes[EventWeight]));
+    Measure(out, std::uint8_t(r.bytes[EventWeightAt]));
     Tab(out);
-    Measure(out, std::uint8_t(r.bytes[EventReach]));
+    Measure(out, std::uint8_t(r.bytes[EventReachAt]));
     Tab(out);
     Tail(out, r);
 }
 
 void AppendSumLine(QByteArray& out, const PushRecord& r) {
     Head(out, r);
-    Measure(out, std::uint8_t(r.bytes[SumWeight]));
+    Measure(out, std::uint8_t(r.bytes[SumWeightAt]));
     Tab(out);
-    Measure(out, std::uint8_t(r.bytes[SumReach]));
+    Measure(out, std::uint8_t(r.bytes[SumReachAt]));
     Tab(out);
-    Counter(out, r.bytes, SumTotalWeight);
+    Counter(out, r.bytes, SumWeightTotalAt);
     Tab(out);
-    Counter(out, r.bytes, SumTotalCycles);
+    Counter(out, r.bytes, SumCyclesTotalAt);
     Tab(out);
     Tail(out, r);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 // The recorder's memory as the read requests see it.
 namespace RecorderMap {
@@ -39,6 +40,27 @@ constexpr std::uint32_t PageSize = 0x10000;
 constexpr std::uint32_t LastSlotOffset = 0xFFEC;
 constexpr std::uint32_t LastEventSlot = 0xFFFEC;
 constexpr int SlotsPerPage = 5957;
+
+// A record's fields, by offset in its own bytes (a reply carries them one
+// byte later). Both kinds begin with their time: minute, hour, day, month and
+// year, in BCD. A measure of 0xFF was not taken; a counter of 0xFFFFFF is blank.
+constexpr int RecordTimeLength = 5;
+constexpr int EventWeightAt = 5;
+constexpr int EventReachAt = 6;
+constexpr int EventReasonAt = 10;
+constexpr int SumWeightTotalAt = 8;
+constexpr int SumCyclesTotalAt = 11;
+constexpr int SumWeightAt = 14;
+constexpr int SumReachAt = 15;
+constexpr std::uint8_t NoMeasure = 0xFF;
+constexpr std::uint8_t ErasedByte = 0xFF; // every byte of an erased slot
+constexpr std::uint32_t BlankCounter = 0xFFFFFF;
+
+// The 24-bit counter at offset at of a record, high byte first.
+[[nodiscard]] constexpr std::uint32_t RecordCounter(std::span<const std::uint8_t> record,
+                                                    std::size_t at) {
+    return std::uint32_t(record[at]) << 16 | std::uint32_t(record[at + 1]) << 8 | record[at + 2];
+}
 
 constexpr std::uint8_t WriteClockParameter = 4;
 constexpr std::uint8_t EraseCommand = 0x0A;
