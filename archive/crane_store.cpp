@@ -26,6 +26,10 @@ int DbMemory(int index) {
     return index == 0 ? ArchiveDatabase::EventRecord : ArchiveDatabase::SumRecord;
 }
 
+int IndexOf(int dbMemory) {
+    return dbMemory == ArchiveDatabase::EventRecord ? 0 : 1;
+}
+
 // Who read: the login name, else the home folder's name; never NULL.
 QString UserName() {
     QString name = qEnvironmentVariable("USER");
@@ -44,6 +48,15 @@ QString ComputerName() {
 QString Why(const QSqlQuery& query) {
     const QSqlError error = query.lastError();
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+// A statement of db, prepared, with values bound in order.
+QSqlQuery Prepared(const QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query;
 }
 
 } // namespace
@@ -120,32 +133,25 @@ bool CraneStore::open(const QString& path, const QString& key, const QByteArray&
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
     if (!beginWrite(db))
         return false;
-    QSqlQuery crane(db);
-    crane.prepare(QStringLiteral(
-        "INSERT INTO cranes (key, identification, first_read, last_read) VALUES (?, ?, ?, ?) "
-        "ON CONFLICT (key) DO UPDATE SET identification = excluded.identification, "
-        "last_read = excluded.last_read"));
-    crane.addBindValue(key);
-    crane.addBindValue(identification);
-    crane.addBindValue(qint64(now));
-    crane.addBindValue(qint64(now));
-    QSqlQuery id(db);
-    id.prepare(QStringLiteral("SELECT id FROM cranes WHERE key = ?"));
-    id.addBindValue(key);
+    QSqlQuery crane = Prepared(
+        db,
+        QStringLiteral(
+            "INSERT INTO cranes (key, identification, first_read, last_read) VALUES (?, ?, ?, ?) "
+            "ON CONFLICT (key) DO UPDATE SET identification = excluded.identification, "
+            "last_read = excluded.last_read"),
+        {key, identification, qint64(now), qint64(now)});
+    QSqlQuery id = Prepared(db, QStringLiteral("SELECT id FROM cranes WHERE key = ?"), {key});
     if (!crane.exec() || !id.exec() || !id.next()) {
         const QString error = Why(crane.lastError().isValid() ? crane : id);
         rollback();
         return fail(QStringLiteral("не удалось записать в базу архива"), error);
     }
     crane_ = id.value(0).toLongLong();
-    QSqlQuery visit(db);
-    visit.prepare(QStringLiteral("INSERT INTO visits (crane, started, computer, user_name, "
-                                 "com_port) VALUES (?, ?, ?, ?, ?)"));
-    visit.addBindValue(qint64(crane_));
-    visit.addBindValue(qint64(now));
-    visit.addBindValue(ComputerName());
-    visit.addBindValue(UserName());
-    visit.addBindValue(comPort);
+    QSqlQuery visit =
+        Prepared(db,
+                 QStringLiteral("INSERT INTO visits (crane, started, computer, user_name, "
+                                "com_port) VALUES (?, ?, ?, ?, ?)"),
+                 {qint64(crane_), qint64(now), ComputerName(), UserName(), comPort});
     if (!visit.exec()) {
         const QString error = Why(visit);
         rollback();
@@ -174,10 +180,9 @@ bool CraneStore::takeSnapshot() {
     }
     QSqlDatabase db = QSqlDatabase::database(reader_, false);
     QSqlQuery begin(db);
-    QSqlQuery anchors(db);
-    anchors.prepare(
-        QStringLiteral("SELECT memory, generation, pointer FROM anchors WHERE crane = ?"));
-    anchors.addBindValue(qint64(crane_));
+    QSqlQuery anchors = Prepared(
+        db, QStringLiteral("SELECT memory, generation, pointer FROM anchors WHERE crane = ?"),
+        {qint64(crane_)});
     // The first read after BEGIN fixes what this readout sees.
     if (!begin.exec(QStringLiteral("BEGIN")) || !anchors.exec())
         return fail(QStringLiteral("не удалось прочитать базу архива"), Why(anchors));
@@ -185,7 +190,7 @@ bool CraneStore::takeSnapshot() {
         const int memory = anchors.value(0).toInt();
         if (memory != ArchiveDatabase::EventRecord && memory != ArchiveDatabase::SumRecord)
             continue;
-        Walk& walk = walks_[std::size_t(memory == ArchiveDatabase::EventRecord ? 0 : 1)];
+        Walk& walk = walks_[std::size_t(IndexOf(memory))];
         walk.seenGeneration = anchors.value(1).toLongLong();
         if (!anchors.isNull(2))
             walk.seenPointer = std::uint32_t(anchors.value(2).toLongLong());
@@ -205,9 +210,9 @@ void CraneStore::Close() {
         for (const Walk& walk : walks_) {
             if (!walk.begun || walk.whole)
                 continue;
-            QSqlQuery cut(QSqlDatabase::database(writer_, false));
-            cut.prepare(QStringLiteral("UPDATE visits SET outcome = 'cut' WHERE id = ?"));
-            cut.addBindValue(qint64(visit_));
+            QSqlQuery cut = Prepared(
+                QSqlDatabase::database(writer_, false),
+                QStringLiteral("UPDATE visits SET outcome = 'cut' WHERE id = ?"), {qint64(visit_)});
             (void)cut.exec();
         }
     }
@@ -246,17 +251,13 @@ bool CraneStore::flushLocked() {
         const int memory =
             ArchiveDatabase::MemoryOf(block.selector, block.address, int(block.bytes.size()));
         if (memory != ArchiveDatabase::OtherBlock &&
-            !walks_[std::size_t(memory == ArchiveDatabase::EventRecord ? 0 : 1)].withdrawn &&
-            !withdrawLocked(memory == ArchiveDatabase::EventRecord ? 0 : 1))
+            !walks_[std::size_t(IndexOf(memory))].withdrawn && !withdrawLocked(IndexOf(memory)))
             return false;
     }
-    QSqlQuery counter(db);
-    counter.prepare(QStringLiteral("UPDATE cranes SET seq = seq + ? WHERE id = ?"));
-    counter.addBindValue(qint64(pending_.size()));
-    counter.addBindValue(qint64(crane_));
-    QSqlQuery last(db);
-    last.prepare(QStringLiteral("SELECT seq FROM cranes WHERE id = ?"));
-    last.addBindValue(qint64(crane_));
+    QSqlQuery counter = Prepared(db, QStringLiteral("UPDATE cranes SET seq = seq + ? WHERE id = ?"),
+                                 {qint64(pending_.size()), qint64(crane_)});
+    QSqlQuery last =
+        Prepared(db, QStringLiteral("SELECT seq FROM cranes WHERE id = ?"), {qint64(crane_)});
     if (!counter.exec() || !last.exec() || !last.next()) {
         error_ = Why(counter.lastError().isValid() ? counter : last);
         return false;
@@ -295,18 +296,18 @@ bool CraneStore::flushLocked() {
 bool CraneStore::withdrawLocked(int index) {
     Walk& walk = walks_[std::size_t(index)];
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
-    QSqlQuery withdraw(db);
-    withdraw.prepare(QStringLiteral(
-        "INSERT INTO anchors (crane, memory, generation, pointer) VALUES (?, ?, 1, NULL) "
-        "ON CONFLICT (crane, memory) DO UPDATE SET generation = generation + 1, "
-        "pointer = NULL, read_at = NULL"));
-    withdraw.addBindValue(qint64(crane_));
-    withdraw.addBindValue(DbMemory(index));
-    QSqlQuery state(db);
-    state.prepare(QStringLiteral("SELECT a.generation, c.seq FROM anchors a JOIN cranes c "
-                                 "ON c.id = a.crane WHERE a.crane = ? AND a.memory = ?"));
-    state.addBindValue(qint64(crane_));
-    state.addBindValue(DbMemory(index));
+    QSqlQuery withdraw = Prepared(
+        db,
+        QStringLiteral(
+            "INSERT INTO anchors (crane, memory, generation, pointer) VALUES (?, ?, 1, NULL) "
+            "ON CONFLICT (crane, memory) DO UPDATE SET generation = generation + 1, "
+            "pointer = NULL, read_at = NULL"),
+        {qint64(crane_), DbMemory(index)});
+    QSqlQuery state =
+        Prepared(db,
+                 QStringLiteral("SELECT a.generation, c.seq FROM anchors a JOIN cranes c "
+                                "ON c.id = a.crane WHERE a.crane = ? AND a.memory = ?"),
+                 {qint64(crane_), DbMemory(index)});
     if (!withdraw.exec() || !state.exec() || !state.next()) {
         error_ = Why(withdraw.lastError().isValid() ? withdraw : state);
         return false;
@@ -327,10 +328,8 @@ std::optional<std::uint32_t> CraneStore::BeginWalk(RecordMemory memory) {
     QSqlDatabase db = QSqlDatabase::database(writer_, false);
     if (!beginWrite(db))
         return std::nullopt;
-    QSqlQuery visit(db);
-    visit.prepare(QStringLiteral("UPDATE visits SET memory = ? WHERE id = ?"));
-    visit.addBindValue(DbMemory(index));
-    visit.addBindValue(qint64(visit_));
+    QSqlQuery visit = Prepared(db, QStringLiteral("UPDATE visits SET memory = ? WHERE id = ?"),
+                               {DbMemory(index), qint64(visit_)});
     if (!flushLocked() || (!walk.withdrawn && !withdrawLocked(index)) || !visit.exec()) {
         rollback();
         (void)fail(QStringLiteral("не удалось записать в базу архива"), error_);
@@ -372,23 +371,16 @@ void CraneStore::WalkRead(RecordMemory memory, std::uint32_t pointer, std::int64
     if (!beginWrite(db))
         return;
     // Given back only when no other readout began or wrote this memory since.
-    QSqlQuery giveBack(db);
-    giveBack.prepare(QStringLiteral(
-        "UPDATE anchors SET pointer = ?, read_at = ? WHERE crane = ? AND memory = ? "
-        "AND generation = ? AND NOT EXISTS (SELECT 1 FROM blocks WHERE crane = ? AND "
-        "memory = ? AND seq > ? AND visit <> ?)"));
-    giveBack.addBindValue(qint64(pointer));
-    giveBack.addBindValue(qint64(now));
-    giveBack.addBindValue(qint64(crane_));
-    giveBack.addBindValue(DbMemory(index));
-    giveBack.addBindValue(qint64(walk.generation));
-    giveBack.addBindValue(qint64(crane_));
-    giveBack.addBindValue(DbMemory(index));
-    giveBack.addBindValue(qint64(walk.firstSeq));
-    giveBack.addBindValue(qint64(visit_));
-    QSqlQuery visit(db);
-    visit.prepare(QStringLiteral("UPDATE visits SET outcome = 'whole' WHERE id = ?"));
-    visit.addBindValue(qint64(visit_));
+    QSqlQuery giveBack = Prepared(
+        db,
+        QStringLiteral(
+            "UPDATE anchors SET pointer = ?, read_at = ? WHERE crane = ? AND memory = ? "
+            "AND generation = ? AND NOT EXISTS (SELECT 1 FROM blocks WHERE crane = ? AND "
+            "memory = ? AND seq > ? AND visit <> ?)"),
+        {qint64(pointer), qint64(now), qint64(crane_), DbMemory(index), qint64(walk.generation),
+         qint64(crane_), DbMemory(index), qint64(walk.firstSeq), qint64(visit_)});
+    QSqlQuery visit = Prepared(
+        db, QStringLiteral("UPDATE visits SET outcome = 'whole' WHERE id = ?"), {qint64(visit_)});
     if (!flushLocked() || !giveBack.exec() || !visit.exec()) {
         const QString why = error_.isEmpty() ? Why(giveBack) : error_;
         rollback();
@@ -403,9 +395,7 @@ bool CraneStore::importImageArchive(const QString& imagePath, std::int64_t now) 
     if (!beginWrite(db))
         return false;
     const QString file = QFileInfo(imagePath).fileName();
-    QSqlQuery done(db);
-    done.prepare(QStringLiteral("SELECT 1 FROM imports WHERE file = ?"));
-    done.addBindValue(file);
+    QSqlQuery done = Prepared(db, QStringLiteral("SELECT 1 FROM imports WHERE file = ?"), {file});
     if (!done.exec()) {
         const QString why = Why(done);
         rollback();
@@ -422,9 +412,8 @@ bool CraneStore::importImageArchive(const QString& imagePath, std::int64_t now) 
     // damaged one is noted and left where it lies.
     std::int64_t seqBefore = 0;
     {
-        QSqlQuery seq(db);
-        seq.prepare(QStringLiteral("SELECT seq FROM cranes WHERE id = ?"));
-        seq.addBindValue(qint64(crane_));
+        QSqlQuery seq =
+            Prepared(db, QStringLiteral("SELECT seq FROM cranes WHERE id = ?"), {qint64(crane_)});
         if (!seq.exec() || !seq.next()) {
             const QString why = Why(seq);
             rollback();
@@ -461,16 +450,11 @@ bool CraneStore::importImageArchive(const QString& imagePath, std::int64_t now) 
         for (std::uint32_t address = SumStart; ok && address < SumEnd; address += SumLength)
             ok = importSlot(address, SumLength);
     }
-    QSqlQuery counter(db);
-    counter.prepare(QStringLiteral("UPDATE cranes SET seq = ? WHERE id = ?"));
-    counter.addBindValue(qint64(seq));
-    counter.addBindValue(qint64(crane_));
-    QSqlQuery note(db);
-    note.prepare(
-        QStringLiteral("INSERT INTO imports (file, imported_at, result) VALUES (?, ?, ?)"));
-    note.addBindValue(file);
-    note.addBindValue(qint64(now));
-    note.addBindValue(load.ok ? QStringLiteral("ok") : load.error);
+    QSqlQuery counter = Prepared(db, QStringLiteral("UPDATE cranes SET seq = ? WHERE id = ?"),
+                                 {qint64(seq), qint64(crane_)});
+    QSqlQuery note = Prepared(
+        db, QStringLiteral("INSERT INTO imports (file, imported_at, result) VALUES (?, ?, ?)"),
+        {file, qint64(now), load.ok ? QStringLiteral("ok") : load.error});
     if (!ok || !counter.exec() || !note.exec()) {
         const QString why = !ok ? Why(insert) : Why(counter.lastError().isValid() ? counter : note);
         rollback();
