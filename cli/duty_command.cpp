@@ -7,10 +7,11 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "cli/image_input.h"
 #include "duty/duty_estimate.h"
 #include "duty/duty_report.h"
 #include "image/duty_image.h"
-#include "image/image_file.h"
+#include "image/memory_image.h"
 
 #include <QDir>
 
@@ -81,9 +82,8 @@ int RunDuty(const Invocation& in) {
             in.console.Err(QStringLiteral("zorvan-cli: ") + error);
             return ExitCode::FileFailure;
         }
-    } else if (const ImageLoad load = LoadMemoryImageFile(arguments[0], image); !load.ok) {
-        in.console.Err(QStringLiteral("zorvan-cli: cannot load the image %1: %2")
-                           .arg(QDir::toNativeSeparators(arguments[0]), load.error));
+    } else if (!LoadImageArgument(arguments[0], image, error)) {
+        in.console.Err(QStringLiteral("zorvan-cli: ") + error);
         return ExitCode::FileFailure;
     }
     DutyImageRead read = DutyInputFromImage(image);

@@ -6,11 +6,13 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "cli/image_input.h"
 #include "fleet/archive_cranes.h"
 #include "fleet/fleet_push.h"
 #include "fleet/fleet_schema.h"
 #include "fleet/pg_connection.h"
-#include "image/image_file.h"
+#include "image/image_recorder.h"
+#include "image/memory_image.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,20 +20,14 @@
 
 namespace {
 
-const QString RunImage = QStringLiteral("recorder.img");
-
 // An image file, or a run folder's recorder.img, as a crane to push.
 bool LoadInput(const QString& argument, PushCrane& crane, QString& error) {
     QString path = argument;
     if (QFileInfo(path).isDir())
-        path = QDir(path).filePath(RunImage);
+        path = QDir(path).filePath(ImageRecorder::FileName);
     MemoryImage image;
-    const ImageLoad load = LoadMemoryImageFile(path, image);
-    if (!load.ok) {
-        error = QStringLiteral("cannot load the image %1: %2")
-                    .arg(QDir::toNativeSeparators(path), load.error);
+    if (!LoadImageArgument(path, image, error))
         return false;
-    }
     if (!CraneFromImage(image, crane, error)) {
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error);
         return false;

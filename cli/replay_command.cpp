@@ -5,8 +5,8 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "cli/image_input.h"
 #include "cli/output_folder.h"
-#include "image/image_file.h"
 #include "image/replay.h"
 #include "readout/readout_log.h"
 #include "settings/readout_settings.h"
@@ -58,10 +58,8 @@ int RunReplay(const Invocation& in) {
     // Read before the output folder is entered: a relative path names a file
     // of the folder the tool was started in.
     MemoryImage image;
-    const ImageLoad load = LoadMemoryImageFile(arguments[0], image);
-    if (!load.ok) {
-        in.console.Err(QStringLiteral("zorvan-cli: cannot load the image %1: %2")
-                           .arg(QDir::toNativeSeparators(arguments[0]), load.error));
+    if (!LoadImageArgument(arguments[0], image, error)) {
+        in.console.Err(QStringLiteral("zorvan-cli: ") + error);
         return ExitCode::FileFailure;
     }
 
