@@ -10,6 +10,7 @@
 #include <atomic>
 
 using namespace RecorderMap;
+using ArchiveDatabase::Why;
 
 namespace {
 
@@ -60,10 +61,6 @@ const char* const Schema[] = {
     " imported_at INTEGER NOT NULL,"
     " result TEXT NOT NULL)",
 };
-
-QString Why(const QSqlError& error) {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
-}
 
 bool Exec(QSqlDatabase& db, const QString& sql, QString& error) {
     QSqlQuery query(db);
@@ -218,6 +215,14 @@ bool BeginWrite(QSqlDatabase& db, QString* why) {
     if (why != nullptr)
         *why = Why(query.lastError());
     return false;
+}
+
+QString Why(const QSqlError& error) {
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+QString Why(const QSqlQuery& query) {
+    return Why(query.lastError());
 }
 
 } // namespace ArchiveDatabase

@@ -3,6 +3,9 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class QSqlError;
+class QSqlQuery;
+
 // The archive's database: one SQLite file per user ("archive.sqlite" in the
 // archive folder) holding every recorder read. The README's section on the
 // archive describes the tables.
@@ -46,5 +49,9 @@ void Close(const QString& connection);
 // BEGIN IMMEDIATE: the write lock at once, waiting up to the busy timeout;
 // false, with why, when it was not had.
 [[nodiscard]] bool BeginWrite(QSqlDatabase& db, QString* why = nullptr);
+
+// What SQLite said of a failure, else Qt's own words.
+[[nodiscard]] QString Why(const QSqlError& error);
+[[nodiscard]] QString Why(const QSqlQuery& query);
 
 } // namespace ArchiveDatabase

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+using ArchiveDatabase::Why;
+
 namespace {
 
 // A read-only look: a missing file is no archive, and none is made.
@@ -18,11 +20,6 @@ bool OpenForReading(const QString& path, const QString& connection, QString& err
         return false;
     }
     return ArchiveDatabase::Open(path, connection, error);
-}
-
-QString Why(const QSqlQuery& query) {
-    return query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                      : query.lastError().databaseText();
 }
 
 bool LoadImage(QSqlDatabase& db, const QString& crane, MemoryImage& image, QString& error) {

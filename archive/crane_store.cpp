@@ -12,6 +12,7 @@
 #include <QVariant>
 
 using namespace RecorderMap;
+using ArchiveDatabase::Why;
 
 namespace {
 
@@ -43,11 +44,6 @@ QString UserName() {
 QString ComputerName() {
     const QString name = QSysInfo::machineHostName();
     return name.isNull() ? QString(QLatin1String("")) : name;
-}
-
-QString Why(const QSqlQuery& query) {
-    const QSqlError error = query.lastError();
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
 // A statement of db, prepared, with values bound in order.

@@ -9,14 +9,9 @@
 #include <QVariant>
 
 using namespace RecorderMap;
+using ArchiveDatabase::Why;
 
-namespace {
-
-QString Why(const QSqlError& e) {
-    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
-}
-
-} // namespace
+namespace {} // namespace
 
 ArchiveCranes::ArchiveCranes() : connection_(ArchiveDatabase::NewConnectionName()) {}
 

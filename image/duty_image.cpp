@@ -30,9 +30,7 @@ DutyImageRead DutyInputFromImage(const MemoryImage& image) {
         out.missing = QStringLiteral("в образе нет указателя сумматора или последней записи");
         return out;
     }
-    const auto p = Span(*pointers);
-    const std::uint32_t pointer =
-        std::uint32_t(p[4]) << 24 | std::uint32_t(p[5]) << 16 | std::uint32_t(p[6]) << 8 | p[7];
+    const std::uint32_t pointer = BlockPointer(Span(*pointers), true);
     if (!ValidSumPointer(pointer)) {
         in.recordsWhole = false;
         out.missing = QStringLiteral("указатель сумматора в образе некорректен");
@@ -40,7 +38,7 @@ DutyImageRead DutyInputFromImage(const MemoryImage& image) {
     }
     bool wrapped = false;
     for (const char b : *lastSlot)
-        wrapped = wrapped || static_cast<std::uint8_t>(b) != 0xFF;
+        wrapped = wrapped || static_cast<std::uint8_t>(b) != ErasedByte;
     const SumRange range = SumReadRange(pointer, wrapped);
     for (std::uint32_t at = range.start;; at = PreviousSumSlot(at, wrapped)) {
         const auto record = image.Bytes(MemorySelector, at, SumLength);

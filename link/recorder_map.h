@@ -66,6 +66,15 @@ constexpr std::uint8_t WriteClockParameter = 4;
 constexpr std::uint8_t EraseCommand = 0x0A;
 constexpr std::uint8_t ResetSumCommand = 0x0B;
 
+// The pointer block: the event pointer in bytes 0-3, the summator pointer in
+// bytes 4-7, high byte first.
+[[nodiscard]] constexpr std::uint32_t BlockPointer(std::span<const std::uint8_t> block,
+                                                   bool summator) {
+    const std::size_t at = summator ? 4 : 0;
+    return std::uint32_t(block[at]) << 24 | std::uint32_t(block[at + 1]) << 16 |
+           std::uint32_t(block[at + 2]) << 8 | block[at + 3];
+}
+
 [[nodiscard]] constexpr bool ValidEventPointer(std::uint32_t p) {
     const std::uint32_t low = p & 0xFFFF;
     return p >= EventStart && p < EventEnd && low % 11 == 0 && low != 0xFFF7;

@@ -100,15 +100,11 @@ std::uint8_t RecorderRequests::SendCommand(std::uint8_t command) {
 }
 
 std::uint32_t RecorderRequests::EventPointer() const {
-    const auto& rx = link_.RxBuffer;
-    return (std::uint32_t(rx[1]) << 24) | (std::uint32_t(rx[2]) << 16) |
-           (std::uint32_t(rx[3]) << 8) | rx[4];
+    return BlockPointer(std::span(link_.RxBuffer).subspan(1, PointerLength), false);
 }
 
 std::uint32_t RecorderRequests::SumPointer() const {
-    const auto& rx = link_.RxBuffer;
-    return (std::uint32_t(rx[5]) << 24) | (std::uint32_t(rx[6]) << 16) |
-           (std::uint32_t(rx[7]) << 8) | rx[8];
+    return BlockPointer(std::span(link_.RxBuffer).subspan(1, PointerLength), true);
 }
 
 bool RecorderRequests::ReplyBlank(int length) const {
