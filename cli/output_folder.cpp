@@ -1,6 +1,12 @@
 #include "cli/output_folder.h"
 
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "image/image_recorder.h"
+#include "readout/readout_log.h"
 #include "readout/run_folder.h"
+#include "summary/summary_page.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,8 +35,8 @@ bool HoldsAReadout(const QString& dir) {
     if (dir.isEmpty())
         return false;
     const QDir folder(dir);
-    for (const char* name : {"zorvlog.txt", "recorder.img", "index.html"})
-        if (QFileInfo::exists(folder.filePath(QString::fromLatin1(name))))
+    for (const QString& name : {ReadoutLog::FileName, ImageRecorder::FileName, SummaryPageName})
+        if (QFileInfo::exists(folder.filePath(name)))
             return true;
     return false;
 }
@@ -39,6 +45,25 @@ QString HoldsAReadoutError(const QString& dir) {
     return QStringLiteral("%1 holds the files of an earlier readout; give a new folder with "
                           "--out, or none for a new run folder")
         .arg(QDir::toNativeSeparators(dir));
+}
+
+QString EnterCommandFolder(const Invocation& in, const QString& command, EmptyRunFolderSweep& sweep,
+                           int& exitCode) {
+    const QString out = in.options.value(QStringLiteral("out"));
+    if (HoldsAReadout(out)) {
+        exitCode = UsageFailure(in.console, command, HoldsAReadoutError(out));
+        return QString();
+    }
+    bool made = false;
+    const QString folder = EnterOutputFolder(out, QDateTime::currentDateTime(), in.console, &made);
+    if (folder.isEmpty()) {
+        exitCode = ExitCode::FileFailure;
+        return QString();
+    }
+    if (made)
+        sweep.Watch(folder);
+    in.console.Out(QDir::toNativeSeparators(folder));
+    return folder;
 }
 
 EmptyRunFolderSweep::~EmptyRunFolderSweep() {

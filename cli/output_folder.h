@@ -24,6 +24,16 @@
 // A run folder made for a command that then failed before writing anything
 // is not left behind: when it goes, the folder is removed if still empty
 // (and the current directory is its parent again).
+class EmptyRunFolderSweep;
+struct Invocation;
+
+// The folder a command writes its files into (--out, else a new run folder,
+// never one holding a readout), entered and printed first, so that a script
+// knows where to look whatever follows; a new run folder is watched by sweep.
+// Empty after the failure was told, with the command's exit code.
+[[nodiscard]] QString EnterCommandFolder(const Invocation& in, const QString& command,
+                                         EmptyRunFolderSweep& sweep, int& exitCode);
+
 class EmptyRunFolderSweep {
 public:
     EmptyRunFolderSweep() = default;

@@ -22,31 +22,18 @@ struct ReadoutSetup {
     Settings settings;
     OutputChoice files;
     QString folder;
-    bool madeFolder = false; // a new run folder, not one given with --out
 };
 
 bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& setup,
-                    int& exitCode) {
+                    EmptyRunFolderSweep& sweep, int& exitCode) {
     QString error;
     if (!ResolveSettings(in.options, in.console, setup.settings, error)) {
         exitCode = UsageFailure(in.console, command, error);
         return false;
     }
     setup.files = FilesFromOptions(in.options);
-    if (HoldsAReadout(in.options.value(QStringLiteral("out")))) {
-        exitCode = UsageFailure(in.console, command,
-                                HoldsAReadoutError(in.options.value(QStringLiteral("out"))));
-        return false;
-    }
-    setup.folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
-                                     QDateTime::currentDateTime(), in.console, &setup.madeFolder);
-    if (setup.folder.isEmpty()) {
-        exitCode = ExitCode::FileFailure;
-        return false;
-    }
-    // First, so that a script knows where to look whatever follows.
-    in.console.Out(QDir::toNativeSeparators(setup.folder));
-    return true;
+    setup.folder = EnterCommandFolder(in, command, sweep, exitCode);
+    return !setup.folder.isEmpty();
 }
 
 // The readout went on without its archive: one line says why.
@@ -88,12 +75,10 @@ void AddSummatorOptions(QCommandLineParser& p) {
 
 int RunEvents(const Invocation& in) {
     ReadoutSetup setup;
-    int exitCode = ExitCode::Success;
-    if (!PrepareReadout(in, QStringLiteral("events"), setup, exitCode))
-        return exitCode;
     EmptyRunFolderSweep sweep;
-    if (setup.madeFolder)
-        sweep.Watch(setup.folder);
+    int exitCode = ExitCode::Success;
+    if (!PrepareReadout(in, QStringLiteral("events"), setup, sweep, exitCode))
+        return exitCode;
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
@@ -122,11 +107,9 @@ int RunSummator(const Invocation& in) {
     std::optional<double> ratedLoad;
     if (QString error; !RatedLoadFromOptions(in.options, ratedLoad, error))
         return UsageFailure(in.console, QStringLiteral("summator"), error);
-    if (!PrepareReadout(in, QStringLiteral("summator"), setup, exitCode))
-        return exitCode;
     EmptyRunFolderSweep sweep;
-    if (setup.madeFolder)
-        sweep.Watch(setup.folder);
+    if (!PrepareReadout(in, QStringLiteral("summator"), setup, sweep, exitCode))
+        return exitCode;
 
     RecorderSession session(in.console, in.breakSignal);
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))

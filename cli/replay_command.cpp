@@ -72,18 +72,11 @@ int RunReplay(const Invocation& in) {
         return ExitCode::FileFailure;
     }
 
-    if (HoldsAReadout(in.options.value(QStringLiteral("out"))))
-        return UsageFailure(in.console, command,
-                            HoldsAReadoutError(in.options.value(QStringLiteral("out"))));
-    bool madeFolder = false;
-    const QString folder = EnterOutputFolder(in.options.value(QStringLiteral("out")),
-                                             QDateTime::currentDateTime(), in.console, &madeFolder);
-    if (folder.isEmpty())
-        return ExitCode::FileFailure;
     EmptyRunFolderSweep sweep;
-    if (madeFolder)
-        sweep.Watch(folder);
-    in.console.Out(QDir::toNativeSeparators(folder));
+    int exitCode = ExitCode::Success;
+    const QString folder = EnterCommandFolder(in, command, sweep, exitCode);
+    if (folder.isEmpty())
+        return exitCode;
 
     ReplaySettings settings;
     settings.files = FilesFromOptions(in.options);
