@@ -84,25 +84,24 @@ void ReadNameplate(const DutyInput& in, DutyEstimate& e) {
 
 void RateCycles(const DutyInput& in, DutyEstimate& e) {
     double sum = 0;
-    for (const DutyCycle& c : in.cycles) {
-        ++e.cycles;
-        if (c.time.isValid()) {
-            if (!e.oldest.isValid() || c.time < e.oldest)
-                e.oldest = c.time;
-            if (!e.newest.isValid() || c.time > e.newest)
-                e.newest = c.time;
-        }
-        if (c.weight == 0xFF) {
-            ++e.cyclesNoWeight;
+    e.oldest = in.cyclesOldest;
+    e.newest = in.cyclesNewest;
+    for (int weight = 0; weight < int(in.weightCounts.size()); ++weight) {
+        const std::uint64_t count = in.weightCounts[std::size_t(weight)];
+        if (count == 0)
+            continue;
+        e.cycles += int(count);
+        if (weight == 0xFF) {
+            e.cyclesNoWeight += int(count);
             continue;
         }
-        ++e.cyclesRated;
+        e.cyclesRated += int(count);
         if (!e.ratedLoad)
             continue;
-        const double ratio = c.weight / *e.ratedLoad;
+        const double ratio = weight / *e.ratedLoad;
         if (ratio > 1.0)
-            ++e.overloads;
-        sum += ratio * ratio * ratio;
+            e.overloads += int(count);
+        sum += double(count) * ratio * ratio * ratio;
     }
     if (e.cyclesRated == 0) {
         e.reasons << (e.cycles == 0 ? QStringLiteral("Нет прочитанных циклов: нет Kp.")

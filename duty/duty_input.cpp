@@ -28,9 +28,32 @@ void TakeSumRecord(DutyInput& input, std::span<const std::uint8_t> record) {
         input.totalCycles = Readable(RecordCounter(record, SumCyclesTotalAt));
         input.countersSettled = weight != NoMeasure && reach != NoMeasure;
     }
+    const QDateTime time = ClockFromBytes(record.first(RecordTimeLength));
+    if (const auto cycles = Readable(RecordCounter(record, SumCyclesTotalAt)))
+        input.counters.push_back({time, *cycles});
     if (weight == NoMeasure && reach == NoMeasure)
         return;
-    input.cycles.push_back({weight, ClockFromBytes(record.first(RecordTimeLength))});
+    TakeCycles(input, weight, 1, time);
+}
+
+void TakeCycles(DutyInput& input, std::uint8_t weight, std::uint64_t count,
+                const QDateTime& time) {
+    if (count == 0)
+        return;
+    input.weightCounts[weight] += count;
+    if (!time.isValid())
+        return;
+    if (!input.cyclesOldest.isValid() || time < input.cyclesOldest)
+        input.cyclesOldest = time;
+    if (!input.cyclesNewest.isValid() || time > input.cyclesNewest)
+        input.cyclesNewest = time;
+}
+
+std::uint64_t CyclesTaken(const DutyInput& input) {
+    std::uint64_t n = 0;
+    for (const std::uint64_t c : input.weightCounts)
+        n += c;
+    return n;
 }
 
 QDateTime ClockFromText(const QString& text) {

@@ -18,12 +18,14 @@ QDateTime Time(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-// The cycles of one weight (tonnes, 0xFF for none) as the estimate takes them:
-// only the oldest and newest times matter to it, and the weights.
+// The cycles of one weight (tonnes, 0xFF for none) dated by the oldest and
+// the newest of them: the estimate needs only their span.
 void AddCycles(DutyInput& in, std::uint8_t weight, int count, const QDateTime& oldest,
                const QDateTime& newest) {
-    for (int i = 0; i < count; ++i)
-        in.cycles.push_back({weight, i == 0 ? oldest : i == 1 ? newest : QDateTime()});
+    if (count <= 0)
+        return;
+    TakeCycles(in, weight, 1, oldest);
+    TakeCycles(in, weight, std::uint64_t(count - 1), newest);
 }
 
 } // namespace

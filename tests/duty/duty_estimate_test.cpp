@@ -61,7 +61,7 @@ DutyInput Crane(const IdentBytes& ident, std::initializer_list<int> weights) {
     in.hasIdent = true;
     QDateTime t(QDate(2026, 6, 1), QTime(12, 0));
     for (const int w : weights) {
-        in.cycles.push_back({std::uint8_t(w), t});
+        TakeCycles(in, std::uint8_t(w), 1, t);
         t = t.addDays(-1);
     }
     return in;
@@ -217,7 +217,7 @@ TEST(DutyEstimateTest, WhatCannotBeReadIsAReasonNeverAFigure) {
 
     // No identification at all, and no cycle with a weight.
     DutyInput blank;
-    blank.cycles.push_back({0xFF, QDateTime()});
+    TakeCycles(blank, 0xFF, 1, QDateTime());
     const DutyEstimate nothing = EstimateDuty(blank);
     EXPECT_FALSE(nothing.kp);
     EXPECT_EQ(nothing.cyclesNoWeight, 1);
@@ -265,9 +265,13 @@ TEST(DutyInputTest, RecordsGiveCyclesAndTheReportsCounters) {
                                     0,    0,    0,    0,    0,    0, 0x00, 0x07};
     for (const auto* r : {none, weightOnly, rated, older})
         TakeSumRecord(in, std::span<const std::uint8_t>(r, 16));
-    ASSERT_EQ(in.cycles.size(), 3u);
-    EXPECT_EQ(in.cycles[0].weight, 5);
-    EXPECT_EQ(in.cycles[0].time, QDateTime(QDate(2026, 3, 7), QTime(11, 0)));
+    EXPECT_EQ(CyclesTaken(in), 3u);
+    EXPECT_EQ(in.weightCounts[5], 1u);
+    EXPECT_EQ(in.cyclesNewest, QDateTime(QDate(2026, 3, 7), QTime(11, 0)));
+    EXPECT_EQ(in.cyclesOldest, QDateTime(QDate(2026, 3, 7), QTime(9, 0)));
+    ASSERT_EQ(in.counters.size(), 4u);
+    EXPECT_EQ(in.counters[0].cycles, 3u);
+    EXPECT_EQ(in.counters[3].cycles, 0u);
     EXPECT_EQ(in.totalCycles, 1u);
     EXPECT_EQ(in.totalWeight, 3u);
     EXPECT_EQ(ClockFromText("07.03.2026 11:05"), QDateTime(QDate(2026, 3, 7), QTime(11, 5)));
