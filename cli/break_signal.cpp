@@ -77,9 +77,14 @@ bool BreakSignal::Install() {
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    // The first Ctrl+C asks for a Break; a second one finds the default again.
+    // The first signal asks for a Break; a second one finds the default again.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    return ::sigaction(SIGINT, &action, nullptr) == 0;
+    // A stop from outside (systemd, a shutdown, a closed terminal) ends the
+    // work as Ctrl+C does, rather than losing the page and the archive.
+    bool caught = true;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        caught = ::sigaction(signal, &action, nullptr) == 0 && caught;
+    return caught;
 }
 
 #endif

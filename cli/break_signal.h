@@ -4,8 +4,9 @@
 
 // Ctrl+C as the window's Break button: it sets the flag that the link and the
 // readouts poll, so a readout ends as a Break ends it, with its files and log
-// kept. The flag is set from the event loop, where the link waits, never from
-// the signal handler itself; a second Ctrl+C ends the program at once.
+// kept. A stop from outside (SIGTERM, SIGHUP) is taken as Ctrl+C. The flag is
+// set from the event loop, where the link waits, never from the signal
+// handler itself; a second signal ends the program at once.
 class BreakSignal : public QObject {
     Q_OBJECT
 public:
@@ -14,7 +15,8 @@ public:
     BreakSignal(const BreakSignal&) = delete;
     BreakSignal& operator=(const BreakSignal&) = delete;
 
-    // Catches Ctrl+C from now on; false when the platform refused.
+    // Catches Ctrl+C (and SIGTERM, SIGHUP) from now on; false when the
+    // platform refused.
     [[nodiscard]] bool Install();
 
     // The flag to set on Ctrl+C (the session's Break flag); nullptr for none.

@@ -266,29 +266,38 @@ TEST_F(CliProcessTest, ExitCodesForUsageFileAndLinkFailures) {
     EXPECT_EQ(silent.err, "Не удалось прочитать время\n");
 }
 
-TEST_F(CliProcessTest, CtrlCIsTheBreakButtonAndKeepsWhatWasRead) {
+TEST_F(CliProcessTest, CtrlCAndAStopFromOutsideAreTheBreakButtonAndKeepWhatWasRead) {
     GenerateOptions options;
     options.wrapped = true;
     options.eventPointer = 0x5000B;
     sim.Generate(options);
-    QProcess process;
-    Start(process, {"events", "--hex", "--out", outDir.path()});
-    // Identification, clock, last slot and pointer, then 500 records.
-    ASSERT_TRUE(sim.WaitForRequests(36 + 3 + 500, 30000));
-    ::kill(pid_t(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 130);
-    EXPECT_TRUE(
-        QString::fromUtf8(process.readAllStandardError()).endsWith("Чтение данных прервано\n"));
-    // The 500th request may still be under way when Ctrl+C comes: that
-    // exchange gives up, every record before it is in the file.
-    const QStringList hex = QString::fromLatin1(Bytes(outDir.path(), "zorvan.hex")).split("\r\n");
-    EXPECT_GE(hex.size(), 499 + 1);
-    EXPECT_TRUE(hex.first().startsWith("5000B: "));
-    const QStringList log = LogLines(outDir.path());
-    EXPECT_TRUE(log.value(log.size() - 2).startsWith("Прервано чтение данных по адресу "))
-        << log.join('|').toStdString();
+    // Ctrl+C; systemd's and a shutdown's stop; a closed terminal.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir out;
+        ASSERT_TRUE(out.isValid());
+        sim.ClearRequests();
+        QProcess process;
+        Start(process, {"events", "--hex", "--out", out.path()});
+        // Identification, clock, last slot and pointer, then 500 records.
+        ASSERT_TRUE(sim.WaitForRequests(36 + 3 + 500, 30000));
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130);
+        EXPECT_TRUE(
+            QString::fromUtf8(process.readAllStandardError()).endsWith("Чтение данных прервано\n"));
+        // The 500th request may still be under way when the signal comes: that
+        // exchange gives up, every record before it is in the file.
+        const QStringList hex = QString::fromLatin1(Bytes(out.path(), "zorvan.hex")).split("\r\n");
+        EXPECT_GE(hex.size(), 499 + 1);
+        EXPECT_TRUE(hex.first().startsWith("5000B: "));
+        const QStringList log = LogLines(out.path());
+        EXPECT_TRUE(log.value(log.size() - 2).startsWith("Прервано чтение данных по адресу "))
+            << log.join('|').toStdString();
+        // The page is finished as after a Break.
+        EXPECT_TRUE(Bytes(out.path(), "index.html").contains("прервано"));
+    }
 }
 
 } // namespace
