@@ -38,8 +38,12 @@ zorvan_ensure_packages() {
 zorvan_build() {
     local dir=$1 launcher=()
     shift
-    # A compiler cache, where installed, makes rebuilds of unchanged sources free.
-    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # A compiler cache, where installed, makes rebuilds of unchanged sources
+    # free; the tests' precompiled headers need it told to take them.
+    if command -v ccache >/dev/null; then
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+    fi
     cmake -S "$ZORVAN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null &&
         cmake --build "$dir" -j"$(nproc)"
 }
