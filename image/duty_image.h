@@ -7,7 +7,8 @@
 
 // The duty estimate's inputs from a memory image (a run's recorder.img or a
 // crane's archive): the summator records walked as the summator readout walks
-// them, newest first, with the identification, the clock, the erase time and the counters.
+// them, newest first, with the identification, the clock, the erase time and
+// the counters.
 struct DutyImageRead {
     DutyInput input;
     int records = 0; // summator records taken

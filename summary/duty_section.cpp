@@ -17,8 +17,8 @@ QString Esc(const QString& text) {
     return text.toHtmlEscaped();
 }
 
-// keep: the table stays on one printed page (a figure split from its
-// label misreads).
+// A table given an id stays on one printed page: the figures read together,
+// and one split from the next page's lines misreads.
 QString LinesTable(const QList<DutyLine>& lines, const QString& id = {}) {
     const QString keep = QStringLiteral(" style=\"break-inside:avoid;page-break-inside:avoid\"");
     QString html = id.isEmpty()
