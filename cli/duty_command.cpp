@@ -14,6 +14,7 @@
 #include "image/memory_image.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -57,11 +58,25 @@ int RunDuty(const Invocation& in) {
     const QStringList arguments = in.options.positionalArguments();
     const QString database = ArchiveFolder() + QLatin1Char('/') + ArchiveDatabase::FileName;
     if (in.options.isSet(QStringLiteral("list-cranes"))) {
+        // A look makes nothing: no file, or an empty one, is left as it is
+        // (opening it would make it an archive).
+        const QFileInfo file(database);
+        const QString nothingRead =
+            QStringLiteral("zorvan-cli: nothing has been read yet: no crane in the archive %1")
+                .arg(QDir::toNativeSeparators(database));
+        if (!file.exists() || (file.isFile() && file.size() == 0)) {
+            in.console.Err(nothingRead);
+            return ExitCode::Usage;
+        }
         QStringList lines;
         QString error;
         if (!ListCranes(database, lines, error)) {
             in.console.Err(QStringLiteral("zorvan-cli: ") + error);
             return ExitCode::FileFailure;
+        }
+        if (lines.isEmpty()) {
+            in.console.Err(nothingRead);
+            return ExitCode::Usage;
         }
         for (const QString& line : lines)
             in.console.Out(line);
@@ -88,9 +103,16 @@ int RunDuty(const Invocation& in) {
     }
     DutyImageRead read = DutyInputFromImage(image);
     read.input.ratedLoadGiven = ratedLoad;
+    // Without a record there is nothing to estimate: a table of dashes
+    // would pass for an answer.
+    if (read.written == 0) {
+        in.console.Err(
+            QStringLiteral("zorvan-cli: в образе нет записей сумматора: прочитайте сумматор"));
+        return ExitCode::FileFailure;
+    }
     if (!read.missing.isEmpty())
         in.console.Err(QStringLiteral("zorvan-cli: ") + read.missing +
-                       QStringLiteral("; taken %1 summator records").arg(read.records));
+                       QStringLiteral("; взято записей сумматора: %1").arg(read.records));
     const DutyEstimate estimate = EstimateDuty(read.input);
     if (in.options.isSet(QStringLiteral("json"))) {
         // The file's bytes as they are, whatever the terminal's encoding.

@@ -1,24 +1,20 @@
 #include "duty/duty_estimate.h"
 
+#include "duty/duty_history.h"
 #include "duty/duty_scheme.h"
+#include "duty/ru_numbers.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double DaysPerYear = 365.25;
-constexpr double SecondsPerYear = DaysPerYear * 86400.0;
-// Under a day of cycles says nothing of a year.
-constexpr double ShortestPeriodDays = 1.0;
-// A rate from a few weeks carries the season in it.
-constexpr double ShortPeriodDays = 90.0;
 // Field 2.6, the date the recorder was installed on the crane.
 constexpr int RecorderInstalled = 281;
 constexpr int RecorderInstalledWidth = 10;
 
 QString Num(double v, int decimals) {
-    return QString::number(v, 'f', decimals);
+    return RuNumber(v, decimals);
 }
 
 void ReadNameplate(const DutyInput& in, DutyEstimate& e) {
@@ -67,19 +63,15 @@ void ReadNameplate(const DutyInput& in, DutyEstimate& e) {
                          QStringLiteral(" Без срока службы нет прогноза циклов и фактической "
                                         "группы.");
     e.commissioned = ReadCommissioning(e.commissionedText);
-    // The counters run from the recorder's installation (or the last
-    // summator reset), which may be years after the crane's commissioning.
+    // The counters run from the recorder's installation (or the last erase),
+    // which may be years after the crane's commissioning.
     const QString installedText = IdentField(in.ident, RecorderInstalled, RecorderInstalledWidth);
     const std::optional<QDate> installed = ReadCommissioning(installedText);
     if (e.commissioned && installed && *installed > *e.commissioned)
-        e.notes << QStringLiteral("Регистратор установлен на кран %1 (2.6), позже ввода в "
-                                  "эксплуатацию %2: циклы до установки счетчик не знает, "
-                                  "циклы в год и израсходованный ресурс занижены.")
-                       .arg(installed->toString(QStringLiteral("dd.MM.yyyy")),
-                            e.commissioned->toString(QStringLiteral("dd.MM.yyyy")));
+        e.recorderInstalled = installed;
     if (!e.commissioned)
         e.reasons << unread(QStringLiteral("1.9 (дата ввода в эксплуатацию)"), e.commissionedText) +
-                         QStringLiteral(" Циклы в год взяты по периоду прочитанных циклов.");
+                         QStringLiteral(" Без нее нет календарного срока службы и лет без счета.");
 }
 
 void RateCycles(const DutyInput& in, DutyEstimate& e) {
@@ -119,7 +111,8 @@ void RateCycles(const DutyInput& in, DutyEstimate& e) {
                                   "перегрузы.")
                        .arg(Num(*e.kp, 3));
     if (e.cyclesNoWeight > 0)
-        e.notes << QStringLiteral("Циклов без веса: %1, в Kp не вошли.").arg(e.cyclesNoWeight);
+        e.notes
+            << QStringLiteral("Циклов без веса: %1, в Kp не вошли.").arg(RuCount(e.cyclesNoWeight));
     if (!in.recordsWhole)
         e.notes << QStringLiteral("Прочитаны не все записи: Kp только по прочитанным.");
 }
@@ -151,46 +144,7 @@ void CheckCounters(const DutyInput& in, DutyEstimate& e) {
     if (e.overloads > 0)
         e.notes << QStringLiteral("Перегрузов среди прочитанных циклов: %1; верхняя граница "
                                   "Kp по счетчикам не действует.")
-                       .arg(e.overloads);
-}
-
-void Rate(DutyEstimate& e) {
-    if (e.commissioned && e.recorderClock.isValid() && e.cyclesTotal) {
-        const qint64 days = e.commissioned->daysTo(e.recorderClock.date());
-        if (days > 0) {
-            e.rateYears = days / DaysPerYear;
-            e.cyclesPerYear = *e.cyclesTotal / e.rateYears;
-            e.rateBasis = RateBasis::Commissioning;
-            return;
-        }
-        e.reasons << QStringLiteral("Дата ввода %1 не раньше часов регистратора %2.")
-                         .arg(e.commissioned->toString(QStringLiteral("dd.MM.yyyy")),
-                              e.recorderClock.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
-    } else if (e.commissioned && !e.recorderClock.isValid()) {
-        e.reasons << QStringLiteral("Часы регистратора не прочитаны: срок с ввода в "
-                                    "эксплуатацию неизвестен.");
-    }
-    if (!e.oldest.isValid() || !e.newest.isValid()) {
-        e.reasons << QStringLiteral("Нет датированных циклов: нет циклов в год.");
-        return;
-    }
-    const double seconds = double(e.oldest.secsTo(e.newest));
-    if (seconds < ShortestPeriodDays * 86400.0) {
-        e.reasons << QStringLiteral("Прочитанные циклы охватывают меньше суток: нет циклов в "
-                                    "год.");
-        return;
-    }
-    e.rateYears = seconds / SecondsPerYear;
-    e.cyclesPerYear = e.cycles / e.rateYears;
-    e.rateBasis = RateBasis::Cycles;
-    e.notes << QStringLiteral("Циклы в год — по %1 циклам за %2 сут.; сезонность и простои "
-                              "этот период не отражает.")
-                   .arg(e.cycles)
-                   .arg(Num(seconds / 86400.0, 1));
-    if (seconds < ShortPeriodDays * 86400.0)
-        e.notes << QStringLiteral("Период прочитанных циклов короче %1 сут.: темп работы "
-                                  "оценен грубо.")
-                       .arg(int(ShortPeriodDays));
+                       .arg(RuCount(e.overloads));
 }
 
 void Classify(DutyEstimate& e) {
@@ -202,23 +156,17 @@ void Classify(DutyEstimate& e) {
     }
     if (!e.group && e.lifeYears && e.cyclesPerYear && !e.loadState)
         e.reasons << QStringLiteral("Без Kp нет фактической группы.");
-    if (!e.nameplateGroup || !e.kp || !e.cyclesTotal)
-        return;
-    e.budget = Iso4301::GroupBudget(*e.nameplateGroup);
-    e.equivalentCycles = *e.cyclesTotal * *e.kp;
-    e.lifeUsed = *e.equivalentCycles / *e.budget;
-    if (*e.lifeUsed >= 1.0)
-        e.notes << QStringLiteral("По оценке ресурс группы %1 израсходован.")
-                       .arg(GroupName(e.nameplateGroup));
-    if (!e.cyclesPerYear)
-        return;
-    const double perYear = *e.cyclesPerYear * *e.kp;
-    if (perYear <= 0) {
-        e.reasons << QStringLiteral("Kp = 0: ресурс при таком темпе не расходуется, остаток лет "
-                                    "не определен.");
-        return;
+}
+
+// The smaller of the calendar's years left and the budget's, and which.
+void ChooseYearsLeft(DutyEstimate& e) {
+    if (e.calendarYearsLeft && (!e.cycleYearsLeft || *e.calendarYearsLeft <= *e.cycleYearsLeft)) {
+        e.yearsLeft = e.calendarYearsLeft;
+        e.yearsBinding = YearsBinding::Calendar;
+    } else if (e.cycleYearsLeft) {
+        e.yearsLeft = e.cycleYearsLeft;
+        e.yearsBinding = YearsBinding::Cycles;
     }
-    e.yearsLeft = std::max(0.0, (*e.budget - *e.equivalentCycles) / perYear);
 }
 
 } // namespace
@@ -230,13 +178,20 @@ DutyEstimate EstimateDuty(const DutyInput& input) {
     ReadNameplate(input, e);
     RateCycles(input, e);
     CheckCounters(input, e);
-    Rate(e);
+    EstimateCalendar(e);
+    EstimateRate(input, e);
     Classify(e);
+    EstimateLifeUsed(e);
+    ChooseYearsLeft(e);
     if (e.cyclesTotal && e.cycles > 0 && double(*e.cyclesTotal) > e.cycles)
-        e.notes << QStringLiteral("Kp взят по %1 прочитанным циклам и принят для всех %2 "
-                                  "циклов по счетчику.")
-                       .arg(e.cyclesRated)
-                       .arg(*e.cyclesTotal);
+        e.notes << QStringLiteral("Kp взят по %1 %2 и принят для всех %3 %4 по счетчику.")
+                       .arg(RuCount(e.cyclesRated),
+                            RuPlural(e.cyclesRated, QStringLiteral("прочитанному циклу"),
+                                     QStringLiteral("прочитанным циклам"),
+                                     QStringLiteral("прочитанным циклам")),
+                            RuCount(*e.cyclesTotal),
+                            RuPlural(*e.cyclesTotal, QStringLiteral("цикла"),
+                                     QStringLiteral("циклов"), QStringLiteral("циклов")));
     return e;
 }
 
@@ -251,6 +206,28 @@ QString UtilizationName(const std::optional<int>& index) {
 
 QString GroupName(const std::optional<int>& group) {
     return group ? QString::fromLatin1(Iso4301::GroupName(*group)) : QString();
+}
+
+QString CalendarLifeText(const DutyEstimate& e) {
+    if (!e.lifeEnd)
+        return {};
+    const QString end = e.lifeEnd->toString(QStringLiteral("dd.MM.yyyy"));
+    QString text;
+    if (e.lifeExpired)
+        text = QStringLiteral("Нормативный срок службы истек %1: требуется экспертиза "
+                              "промышленной безопасности")
+                   .arg(end);
+    else if (e.calendarYearsLeft)
+        text = QStringLiteral("Нормативный срок службы истекает %1: осталось %2")
+                   .arg(end, RuYears(*e.calendarYearsLeft));
+    else
+        text = QStringLiteral("Нормативный срок службы истекает %1 (часы регистратора не "
+                              "прочитаны)")
+                   .arg(end);
+    if (e.lifeDefaulted)
+        text += QStringLiteral(" (срок в паспорте не указан: принят %1 по 116-ФЗ, ст. 7)")
+                    .arg(RuYears(DefaultServiceLifeYears));
+    return text;
 }
 
 QString DutyDisclaimer() {

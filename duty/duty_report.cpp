@@ -1,5 +1,7 @@
 #include "duty/duty_report.h"
 
+#include "duty/ru_numbers.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -24,6 +26,59 @@ QString DateText(const QDateTime& t) {
     return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy hh:mm")) : None;
 }
 
+QString DayText(const QDateTime& t) {
+    return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy")) : None;
+}
+
+QJsonValue JsonTime(const QDateTime& t) {
+    return t.isValid() ? QJsonValue(t.toString(QStringLiteral("yyyy-MM-ddTHH:mm")))
+                       : QJsonValue(QJsonValue::Null);
+}
+
+QString BasisKey(RateBasis basis) {
+    switch (basis) {
+    case RateBasis::Counters:
+        return QStringLiteral("counters");
+    case RateBasis::CounterStart:
+        return QStringLiteral("counter_start");
+    case RateBasis::Cycles:
+        return QStringLiteral("cycles");
+    case RateBasis::Commissioning:
+        return QStringLiteral("commissioning");
+    case RateBasis::None:
+        break;
+    }
+    return {};
+}
+
+QString CountStartKey(CountStart start) {
+    switch (start) {
+    case CountStart::EraseTime:
+        return QStringLiteral("erase_time");
+    case CountStart::Installation:
+        return QStringLiteral("installation");
+    case CountStart::Commissioning:
+        return QStringLiteral("commissioning");
+    case CountStart::None:
+        break;
+    }
+    return {};
+}
+
+QString CountStartText(const DutyEstimate& e) {
+    switch (e.countStart) {
+    case CountStart::EraseTime:
+        return QStringLiteral("время стирания регистратора");
+    case CountStart::Installation:
+        return QStringLiteral("установка регистратора (2.6)");
+    case CountStart::Commissioning:
+        return QStringLiteral("ввод в эксплуатацию: иного начала не известно");
+    case CountStart::None:
+        break;
+    }
+    return {};
+}
+
 QString Or(const QString& s) {
     return s.isEmpty() ? None : s;
 }
@@ -35,18 +90,65 @@ QString Quoted(const QString& s) {
 } // namespace
 
 QString DutyKpText(double kp) {
-    return QString::number(kp, 'f', 3);
+    return RuNumber(kp, 3);
 }
 
 QString DutyShareText(double share) {
-    return QString::number(share * 100.0, 'f', 1) + QStringLiteral(" %");
+    return RuNumber(share * 100.0, 1) + QStringLiteral(" %");
 }
 
 QString DutyCountText(double count) {
-    QString digits = QString::number(std::llround(count));
-    for (int i = int(digits.size()) - 3; i > 0 && digits[i - 1].isDigit(); i -= 3)
-        digits.insert(i, QChar(u' '));
-    return digits;
+    return RuCount(std::llround(count));
+}
+
+QString DutyYearsLeftText(double years) {
+    return years > YearsLeftShown
+               ? QStringLiteral("более %1 лет").arg(RuCount(std::llround(YearsLeftShown)))
+               : RuYears(years);
+}
+
+QString DutyRateText(const DutyEstimate& e) {
+    if (!e.cyclesPerYear)
+        return None;
+    const QString rate = DutyCountText(*e.cyclesPerYear);
+    const QString period = QStringLiteral("%1 за %2, с %3 по %4")
+                               .arg(DutyCountText(double(e.rateCycles)), RuYears(e.rateYears),
+                                    DayText(e.rateFrom), DayText(e.rateTo));
+    switch (e.rateBasis) {
+    case RateBasis::Counters:
+        return rate + QStringLiteral(" (по счетчику циклов записей в памяти: %1)").arg(period);
+    case RateBasis::CounterStart:
+        return rate + QStringLiteral(" (по счетчику циклов с начала счета: %1)").arg(period);
+    case RateBasis::Cycles:
+        return rate + QStringLiteral(" (по прочитанным циклам: %1)").arg(period);
+    case RateBasis::Commissioning:
+        return rate +
+               QStringLiteral(" (по счетчику за все годы с ввода в эксплуатацию: %1)").arg(period);
+    case RateBasis::None:
+        break;
+    }
+    return rate;
+}
+
+QString DutyYearsLeftLine(const DutyEstimate& e) {
+    if (!e.yearsLeft)
+        return {};
+    QString text = DutyYearsLeftText(*e.yearsLeft);
+    if (e.yearsBinding == YearsBinding::Calendar) {
+        text += e.lifeExpired ? QStringLiteral(" — нормативный срок службы истек %1")
+                                    .arg(e.lifeEnd->toString(QStringLiteral("dd.MM.yyyy")))
+                              : QStringLiteral(" — ограничивает нормативный срок службы (до %1)")
+                                    .arg(e.lifeEnd->toString(QStringLiteral("dd.MM.yyyy")));
+        if (e.cycleYearsLeft)
+            text += QStringLiteral("; по ресурсу группы при нынешнем темпе — %1")
+                        .arg(DutyYearsLeftText(*e.cycleYearsLeft));
+    } else {
+        text += QStringLiteral(" — ограничивает ресурс группы при нынешнем темпе");
+        if (e.calendarYearsLeft)
+            text += QStringLiteral("; по нормативному сроку службы — %1")
+                        .arg(DutyYearsLeftText(*e.calendarYearsLeft));
+    }
+    return text;
 }
 
 QByteArray DutyJson(const DutyEstimate& e) {
@@ -100,20 +202,57 @@ QByteArray DutyJson(const DutyEstimate& e) {
     }
     o[QStringLiteral("kp_in_range")] = e.kpInRange ? QJsonValue(*e.kpInRange) : QJsonValue();
     o[QStringLiteral("cycles_per_year")] = Json(e.cyclesPerYear);
-    o[QStringLiteral("cycles_per_year_basis")] =
-        e.rateBasis == RateBasis::Commissioning ? QJsonValue(QStringLiteral("commissioning"))
-        : e.rateBasis == RateBasis::Cycles      ? QJsonValue(QStringLiteral("cycles"))
-                                                : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("cycles_per_year_basis")] = Text(BasisKey(e.rateBasis));
+    o[QStringLiteral("cycles_per_year_text")] = DutyRateText(e);
+    o[QStringLiteral("rate_cycles")] =
+        e.cyclesPerYear ? QJsonValue(double(e.rateCycles)) : QJsonValue();
+    o[QStringLiteral("rate_from")] = JsonTime(e.rateFrom);
+    o[QStringLiteral("rate_to")] = JsonTime(e.rateTo);
+    o[QStringLiteral("rate_years")] = e.cyclesPerYear ? QJsonValue(e.rateYears) : QJsonValue();
+    o[QStringLiteral("counter_resets")] = e.counterResets;
+    o[QStringLiteral("counted_cycles")] = Json(e.countedCycles);
+    o[QStringLiteral("counted_from")] = JsonTime(e.countedFrom);
+    o[QStringLiteral("counted_from_basis")] = Text(CountStartKey(e.countStart));
+    o[QStringLiteral("assumed_years")] = e.assumedYears;
+    o[QStringLiteral("assumed_factor")] = UnknownDutyFactor;
+    o[QStringLiteral("assumed_equivalent_cycles")] = Json(e.assumedEquivalent);
     o[QStringLiteral("projected_cycles")] = Json(e.projectedCycles);
     o[QStringLiteral("utilization_class")] = Text(UtilizationName(e.utilization));
     o[QStringLiteral("group")] = Text(GroupName(e.group));
     o[QStringLiteral("group_budget")] = Json(e.budget);
     o[QStringLiteral("equivalent_cycles")] = Json(e.equivalentCycles);
     o[QStringLiteral("life_used")] = Json(e.lifeUsed);
+    o[QStringLiteral("life_used_counted")] = Json(e.lifeUsedCounted);
+    o[QStringLiteral("life_used_assumed")] = Json(e.lifeUsedAssumed);
     o[QStringLiteral("years_left")] = Json(e.yearsLeft);
+    o[QStringLiteral("years_left_cycles")] = Json(e.cycleYearsLeft);
+    o[QStringLiteral("years_left_calendar")] = Json(e.calendarYearsLeft);
+    o[QStringLiteral("years_left_binding")] =
+        e.yearsBinding == YearsBinding::Calendar ? QJsonValue(QStringLiteral("calendar"))
+        : e.yearsBinding == YearsBinding::Cycles ? QJsonValue(QStringLiteral("cycles"))
+                                                 : QJsonValue();
+    o[QStringLiteral("years_left_text")] = Text(DutyYearsLeftLine(e));
     o[QStringLiteral("reasons")] = QJsonArray::fromStringList(e.reasons);
     o[QStringLiteral("notes")] = QJsonArray::fromStringList(e.notes);
-    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+    // The calendar life goes first, as on the page; an object sorts its keys,
+    // so its member is put in front of the others' text.
+    QJsonObject life;
+    life[QStringLiteral("years")] = Json(e.calendarLifeYears);
+    life[QStringLiteral("source")] = !e.calendarLifeYears ? QJsonValue()
+                                     : e.lifeDefaulted
+                                         ? QJsonValue(QStringLiteral("default_116_fz_art_7"))
+                                         : QJsonValue(QStringLiteral("nameplate"));
+    life[QStringLiteral("end")] =
+        e.lifeEnd ? QJsonValue(e.lifeEnd->toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    life[QStringLiteral("expired")] = e.lifeEnd ? QJsonValue(e.lifeExpired) : QJsonValue();
+    life[QStringLiteral("years_left")] = Json(e.calendarYearsLeft);
+    life[QStringLiteral("text")] = Text(CalendarLifeText(e));
+    QJsonObject first;
+    first[QStringLiteral("calendar_life")] = life;
+    QByteArray head = QJsonDocument(first).toJson(QJsonDocument::Indented);
+    const QByteArray rest = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    head.chop(3); // "\n}\n"
+    return head + ",\n" + rest.mid(2);
 }
 
 bool WriteDutyFile(const DutyEstimate& estimate, const QString& folder, QString* error) {
@@ -128,8 +267,7 @@ bool WriteDutyFile(const DutyEstimate& estimate, const QString& folder, QString*
 
 QList<DutyLine> DutyInputLines(const DutyEstimate& e) {
     QList<DutyLine> lines;
-    QString load =
-        e.ratedLoad ? QString::number(*e.ratedLoad, 'g', 6) + QStringLiteral(" т") : None;
+    QString load = e.ratedLoad ? RuShortest(*e.ratedLoad, 3) + QStringLiteral(" т") : None;
     if (e.ratedLoad)
         load += e.ratedLoadGiven ? QStringLiteral(" (задана пользователем, в паспорте %1)")
                                        .arg(Quoted(e.ratedLoadText))
@@ -142,7 +280,7 @@ QList<DutyLine> DutyInputLines(const DutyEstimate& e) {
     lines.append({QStringLiteral("duty-plate-group"),
                   QStringLiteral("Группа классификации по паспорту"), plate});
     lines.append({QStringLiteral("duty-life"), QStringLiteral("Нормативный срок службы"),
-                  (e.lifeYears ? QString::number(*e.lifeYears) + QStringLiteral(" лет") : None) +
+                  (e.lifeYears ? RuYears(*e.lifeYears) : None) +
                       QStringLiteral(" (1.8 %1)").arg(Quoted(e.lifeText))});
     lines.append({QStringLiteral("duty-commissioned"), QStringLiteral("Дата ввода в эксплуатацию"),
                   (e.commissioned ? e.commissioned->toString(QStringLiteral("dd.MM.yyyy")) : None) +
@@ -171,9 +309,16 @@ QList<DutyLine> DutyInputLines(const DutyEstimate& e) {
 
 QList<DutyLine> DutyFigureLines(const DutyEstimate& e) {
     QList<DutyLine> lines;
-    lines.append(
-        {QStringLiteral("duty-kp"), QStringLiteral("Коэффициент распределения нагрузок Kp"),
-         e.kp ? DutyKpText(*e.kp) + QStringLiteral(" по %1 циклам").arg(e.cyclesRated) : None});
+    lines.append({QStringLiteral("duty-calendar"), QStringLiteral("Календарный срок службы"),
+                  Or(CalendarLifeText(e))});
+    lines.append({QStringLiteral("duty-kp"),
+                  QStringLiteral("Коэффициент распределения нагрузок Kp"),
+                  e.kp ? DutyKpText(*e.kp) +
+                             QStringLiteral(" по %1 %2")
+                                 .arg(RuCount(e.cyclesRated),
+                                      RuPlural(e.cyclesRated, QStringLiteral("циклу"),
+                                               QStringLiteral("циклам"), QStringLiteral("циклам")))
+                       : None});
     lines.append({QStringLiteral("duty-load-class"), QStringLiteral("Класс нагружения"),
                   e.loadState ? LoadStateName(e.loadState) +
                                     (e.kpAboveOne ? QStringLiteral(" (Kp > 1)") : QString())
@@ -190,14 +335,8 @@ QList<DutyLine> DutyFigureLines(const DutyEstimate& e) {
     }
     lines.append(
         {QStringLiteral("duty-kp-range"), QStringLiteral("Границы Kp по счетчикам"), range});
-    QString rate = e.cyclesPerYear ? DutyCountText(*e.cyclesPerYear) : None;
-    if (e.rateBasis == RateBasis::Commissioning)
-        rate += QStringLiteral(" (счетчик за %1 лет с ввода в эксплуатацию)")
-                    .arg(QString::number(e.rateYears, 'f', 2));
-    else if (e.rateBasis == RateBasis::Cycles)
-        rate += QStringLiteral(" (по прочитанным циклам за %1 лет)")
-                    .arg(QString::number(e.rateYears, 'f', 3));
-    lines.append({QStringLiteral("duty-per-year"), QStringLiteral("Циклов в год"), rate});
+    lines.append(
+        {QStringLiteral("duty-per-year"), QStringLiteral("Циклов в год"), DutyRateText(e)});
     lines.append({QStringLiteral("duty-projected"),
                   QStringLiteral("Циклов за нормативный срок (прогноз)"),
                   e.projectedCycles ? DutyCountText(*e.projectedCycles) : None});
@@ -207,22 +346,51 @@ QList<DutyLine> DutyFigureLines(const DutyEstimate& e) {
                   Or(GroupName(e.group))});
     lines.append({QStringLiteral("duty-group-plate"), QStringLiteral("Группа по паспорту"),
                   Or(GroupName(e.nameplateGroup))});
-    lines.append({QStringLiteral("duty-equivalent"),
-                  QStringLiteral("Эквивалентных циклов полной нагрузки (циклы × Kp)"),
-                  e.equivalentCycles
-                      ? QStringLiteral("%1 из %2")
-                            .arg(DutyCountText(*e.equivalentCycles), DutyCountText(*e.budget))
-                      : None});
-    lines.append({QStringLiteral("duty-used"), QStringLiteral("Израсходовано ресурса группы"),
+    lines.append({QStringLiteral("duty-counted-from"), QStringLiteral("Начало счета циклов"),
+                  e.countedFrom.isValid() ? DayText(e.countedFrom) + QStringLiteral(" (") +
+                                                CountStartText(e) + QStringLiteral(")")
+                                          : None});
+    lines.append(
+        {QStringLiteral("duty-equivalent"),
+         QStringLiteral("Эквивалентных циклов полной нагрузки (циклы × Kp) по счетчику"),
+         e.equivalentCycles
+             ? QStringLiteral("%1 (%2 %3 × Kp) из %4")
+                   .arg(DutyCountText(*e.equivalentCycles), DutyCountText(double(*e.countedCycles)),
+                        RuPlural(std::int64_t(*e.countedCycles), QStringLiteral("цикл"),
+                                 QStringLiteral("цикла"), QStringLiteral("циклов")),
+                        DutyCountText(*e.budget))
+             : None});
+    lines.append({QStringLiteral("duty-used-counted"),
+                  QStringLiteral("Израсходовано по счетчику (подсчитанная доля)"),
+                  e.lifeUsedCounted ? DutyShareText(*e.lifeUsedCounted) : None});
+    QString assumed = None;
+    if (e.lifeUsedAssumed) {
+        assumed = DutyShareText(*e.lifeUsedAssumed);
+        if (e.assumedYears > 0)
+            assumed += QStringLiteral(" (%1 без счета, с %2 по %3: %4 эквивалентных циклов по "
+                                      "расчетному темпу группы × %5)")
+                           .arg(RuYears(e.assumedYears),
+                                e.commissioned->toString(QStringLiteral("dd.MM.yyyy")),
+                                DayText(e.countedFrom), DutyCountText(*e.assumedEquivalent),
+                                RuShortest(UnknownDutyFactor, 1));
+        else
+            assumed += QStringLiteral(" (лет без счета нет)");
+    }
+    lines.append({QStringLiteral("duty-used-assumed"),
+                  QStringLiteral("Принято за годы без счета (допущение)"), assumed});
+    lines.append({QStringLiteral("duty-used"),
+                  QStringLiteral("Израсходовано ресурса группы (всего)"),
                   e.lifeUsed ? DutyShareText(*e.lifeUsed) : None});
     lines.append({QStringLiteral("duty-years-left"),
-                  QStringLiteral("Остаток лет при нынешнем темпе"),
-                  e.yearsLeft ? QString::number(*e.yearsLeft, 'f', 1) : None});
+                  QStringLiteral("Остаток лет (меньший из срока службы и ресурса)"),
+                  Or(DutyYearsLeftLine(e))});
     return lines;
 }
 
 QString DutyText(const DutyEstimate& e) {
     QString out = QStringLiteral("Режим работы крана (оценка по ISO 4301-1:1986)\n");
+    if (const QString life = CalendarLifeText(e); !life.isEmpty())
+        out += life + QStringLiteral("\n");
     const auto put = [&out](const QList<DutyLine>& lines) {
         for (const DutyLine& l : lines)
             out += l.label + QStringLiteral("\t") + l.value + QStringLiteral("\n");

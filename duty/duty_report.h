@@ -39,7 +39,13 @@ struct DutyLine {
 // notes and the disclaimer.
 [[nodiscard]] QString DutyText(const DutyEstimate& estimate);
 
-// Figures as shown: "0.150", "4.8 %", "1 234".
+// Figures as shown, in Russian: "0,150", "4,8 %", "1 234" (a no-break
+// space), "15,3 года" or "более 100 лет".
 [[nodiscard]] QString DutyKpText(double kp);
 [[nodiscard]] QString DutyShareText(double share);
 [[nodiscard]] QString DutyCountText(double count);
+[[nodiscard]] QString DutyYearsLeftText(double years);
+// The cycles a year with the basis they come from; the years left with the
+// limit that binds.
+[[nodiscard]] QString DutyRateText(const DutyEstimate& estimate);
+[[nodiscard]] QString DutyYearsLeftLine(const DutyEstimate& estimate);

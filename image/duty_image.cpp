@@ -2,7 +2,10 @@
 
 #include "link/recorder_requests.h"
 #include "readout/readout_log.h"
+#include "readout/readout_steps.h"
 #include "summator/sum_readout.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +25,9 @@ DutyImageRead DutyInputFromImage(const MemoryImage& image) {
     }
     if (const auto clock = image.Bytes(ClockSelector, ClockAddress, ClockLength))
         in.recorderClock = ClockFromBytes(Span(*clock));
+    // The erase time, read by every summator readout: the counters' start.
+    if (const auto erased = image.Bytes(EraseTimeSelector, EraseTimeAddress, ClockLength))
+        in.counterStart = ClockFromBytes(Span(*erased));
 
     const auto lastSlot = image.Bytes(MemorySelector, LastSumSlot, SumLength);
     const auto pointers = image.Bytes(PointerSelector, PointerAddress, PointerLength);
@@ -40,18 +46,25 @@ DutyImageRead DutyInputFromImage(const MemoryImage& image) {
     for (const char b : *lastSlot)
         wrapped = wrapped || static_cast<std::uint8_t>(b) != ErasedByte;
     const SumRange range = SumReadRange(pointer, wrapped);
-    for (std::uint32_t at = range.start;; at = PreviousSumSlot(at, wrapped)) {
-        const auto record = image.Bytes(MemorySelector, at, SumLength);
-        if (!record) {
-            in.recordsWhole = false;
-            out.missing = QStringLiteral("в образе нет записи сумматора по адресу ") + Hex5(at) +
-                          QStringLiteral("h");
-            break;
-        }
-        TakeSumRecord(in, Span(*record));
-        ++out.records;
-        if (at == range.end)
-            break;
-    }
+    // The readout's own walk: wrapped with the pointer in the area's last
+    // slot, the end lies past the area and a walk of its own would never
+    // meet it.
+    (void)WalkSlots(
+        range, [wrapped](std::uint32_t at) { return PreviousSumSlot(at, wrapped); },
+        [&](std::uint32_t at, std::uint32_t) {
+            const auto record = image.Bytes(MemorySelector, at, SumLength);
+            if (!record) {
+                in.recordsWhole = false;
+                out.missing = QStringLiteral("в образе нет записи сумматора по адресу ") +
+                              Hex5(at) + QStringLiteral("h");
+                return false;
+            }
+            TakeSumRecord(in, Span(*record));
+            ++out.records;
+            if (std::any_of(record->begin(), record->end(),
+                            [](char b) { return static_cast<std::uint8_t>(b) != ErasedByte; }))
+                ++out.written;
+            return true;
+        });
     return out;
 }

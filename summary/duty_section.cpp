@@ -17,8 +17,14 @@ QString Esc(const QString& text) {
     return text.toHtmlEscaped();
 }
 
-QString LinesTable(const QList<DutyLine>& lines) {
-    QString html = QStringLiteral("<div class=\"scroll\"><table>");
+// A table given an id stays on one printed page: the figures read together,
+// and one split from the next page's lines misreads.
+QString LinesTable(const QList<DutyLine>& lines, const QString& id = {}) {
+    const QString keep = QStringLiteral(" style=\"break-inside:avoid;page-break-inside:avoid\"");
+    QString html = id.isEmpty()
+                       ? QStringLiteral("<div class=\"scroll\"><table>")
+                       : QStringLiteral("<div class=\"scroll\" id=\"") + id + QStringLiteral("\"") +
+                             keep + QStringLiteral("><table") + keep + QStringLiteral(">");
     for (const DutyLine& l : lines)
         html += QStringLiteral("<tr><th>") + Esc(l.label) + QStringLiteral("</th><td id=\"") +
                 l.id + QStringLiteral("\">") + Esc(l.value) + QStringLiteral("</td></tr>");
@@ -71,14 +77,18 @@ QString DutyChart(const DutyEstimate& e) {
     const double used = *e.lifeUsed * 100.0;
     QChart* chart = NewChart(QStringLiteral("Израсходовано ресурса группы %1: %2")
                                  .arg(GroupName(e.nameplateGroup), DutyShareText(*e.lifeUsed)));
-    auto* usedSet = new QBarSet(QStringLiteral("израсходовано"));
-    usedSet->setColor(QColor(0xC6, 0x28, 0x28));
-    usedSet->append(used);
+    auto* countedSet = new QBarSet(QStringLiteral("по счетчику"));
+    countedSet->setColor(QColor(0xC6, 0x28, 0x28));
+    countedSet->append(e.lifeUsedCounted.value_or(0.0) * 100.0);
+    auto* assumedSet = new QBarSet(QStringLiteral("принято за годы без счета"));
+    assumedSet->setColor(QColor(0xEF, 0x9A, 0x9A));
+    assumedSet->append(e.lifeUsedAssumed.value_or(0.0) * 100.0);
     auto* leftSet = new QBarSet(QStringLiteral("остаток"));
     leftSet->setColor(QColor(0x9E, 0x9E, 0x9E));
     leftSet->append(std::max(0.0, 100.0 - used));
     auto* series = new QHorizontalStackedBarSeries;
-    series->append(usedSet);
+    series->append(countedSet);
+    series->append(assumedSet);
     series->append(leftSet);
     auto* groups = new QBarCategoryAxis;
     groups->append(GroupName(e.nameplateGroup));
@@ -101,13 +111,18 @@ QString DutySection(const RunSummary& summary) {
                        "Kp — среднее (вес цикла / грузоподъемность)³ по циклам с весом; класс "
                        "нагружения Q по Kp; класс использования U по циклам за нормативный "
                        "срок; группа A по таблице стандарта из Q и U; израсходовано — циклы по "
-                       "счетчику × Kp от ресурса группы по паспорту.</p>\n");
+                       "счетчику × Kp от ресурса группы по паспорту, а годы с ввода до начала "
+                       "счета — по расчетному темпу группы × 1,5 (допущение).</p>\n");
+    // The calendar life first: the one finding that needs no figure to read.
+    if (const QString life = CalendarLifeText(e); !life.isEmpty())
+        html += QStringLiteral("<p id=\"duty-life\"") + QStringLiteral("><strong>") + Esc(life) +
+                QStringLiteral("</strong></p>\n");
     html += QStringLiteral("<h3>Исходные данные</h3>\n") + LinesTable(DutyInputLines(e));
     html += QStringLiteral("<h3>Оценка</h3>\n") + GroupsTable(e);
     const QString svg = DutyChart(e);
     if (!svg.isEmpty())
         html += QStringLiteral("<figure id=\"chart-duty\">") + svg + QStringLiteral("</figure>\n");
-    html += LinesTable(DutyFigureLines(e));
+    html += LinesTable(DutyFigureLines(e), QStringLiteral("duty-figures"));
     if (!e.reasons.isEmpty())
         html += QStringLiteral("<h3>Не определено</h3>\n") +
                 List(e.reasons, QStringLiteral("duty-reasons"), QStringLiteral("missing"));

@@ -21,6 +21,8 @@ void NoteDutyEstimate(RunSummary& summary, const FinishedReadout& readout, const
     std::copy(readout.ident.begin(), readout.ident.end(), input.ident.begin());
     input.hasIdent = true;
     input.recorderClock = ClockFromText(readout.clockText);
+    // The erase time this readout read: when the counters started from zero.
+    input.counterStart = ClockFromText(summary.EraseTimeText());
     input.ratedLoadGiven = readout.ratedLoad;
     input.recordsWhole = sums.finished && sums.outcome == ReadoutOutcome::Completed;
     const DutyEstimate estimate = EstimateDuty(input);

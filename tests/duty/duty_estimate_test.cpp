@@ -92,14 +92,18 @@ TEST(DutyEstimateTest, KpOfASpectrumAllAtTheRatedLoadAndAllAtHalf) {
 }
 
 // Group А5, 40,000 lifetime cycles, Kp 0.15: 6,000 of 125,000 equivalent
-// cycles, 4.8 % used. Ten years in service (01.06.2016 to 01.06.2026, 3,652
-// days) give 4,000.5 cycles a year, 80,011 in 20 years: U3, with Q2 group A3.
+// cycles, 4.8 % used. Counted since an erase at commissioning (00:00
+// 01.06.2016 to 12:00 01.06.2026, 3,652.5 days): 4,000 cycles a year, 80,000
+// in 20 years: U3, with Q2 group A3. The budget lasts 198.3 years more, the
+// calendar 10: the calendar binds.
 TEST(DutyEstimateTest, TheWorkedExampleEndToEnd) {
     // (7³ + 7³ + 4³ + 0 + 0) / 5 / 10³ = 0.15
     DutyInput in = Crane(NameplateIdent("10 т", "А5", "20 лет", "01.06.2016"), {7, 7, 4, 0, 0});
     in.totalCycles = 40'000;
     in.totalWeight = 120'000; // m = 0.3: Kp within 0.027 … 0.3
     in.recorderClock = QDateTime(QDate(2026, 6, 1), QTime(12, 0));
+    in.counters = {{in.recorderClock, 40'000}};
+    in.counterStart = QDateTime(QDate(2016, 6, 1), QTime(0, 0));
     const DutyEstimate e = EstimateDuty(in);
     ASSERT_TRUE(e.kp && e.lifeUsed && e.group && e.yearsLeft && e.cyclesPerYear);
     EXPECT_NEAR(*e.kp, 0.15, 1e-12);
@@ -107,12 +111,15 @@ TEST(DutyEstimateTest, TheWorkedExampleEndToEnd) {
     EXPECT_EQ(GroupName(e.nameplateGroup), "A5");
     EXPECT_NEAR(*e.equivalentCycles, 6'000, 1e-6);
     EXPECT_NEAR(*e.lifeUsed, 0.048, 1e-12);
-    EXPECT_EQ(DutyShareText(*e.lifeUsed), "4.8 %");
-    EXPECT_EQ(e.rateBasis, RateBasis::Commissioning);
-    EXPECT_NEAR(*e.cyclesPerYear, 40'000 / (3652 / 365.25), 1e-9);
+    EXPECT_EQ(DutyShareText(*e.lifeUsed), "4,8 %");
+    EXPECT_EQ(e.rateBasis, RateBasis::CounterStart);
+    EXPECT_NEAR(*e.cyclesPerYear, 4'000, 1e-9);
     EXPECT_EQ(UtilizationName(e.utilization), "U3");
     EXPECT_EQ(GroupName(e.group), "A3");
-    EXPECT_NEAR(*e.yearsLeft, 119'000 / (*e.cyclesPerYear * 0.15), 1e-9);
+    EXPECT_NEAR(*e.cycleYearsLeft, 119'000 / (4'000 * 0.15), 1e-9);
+    EXPECT_NEAR(*e.yearsLeft, 3653 / 365.25, 1e-9);
+    EXPECT_EQ(e.yearsBinding, YearsBinding::Calendar);
+    EXPECT_EQ(e.assumedYears, 0.0);
     EXPECT_TRUE(e.kpInRange.value_or(false));
     EXPECT_TRUE(e.reasons.isEmpty()) << e.reasons.join('\n').toStdString();
 
