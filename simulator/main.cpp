@@ -2,6 +2,7 @@
 // benchmark and demonstrations without the hardware.
 
 #include "simulator/com_binding.h"
+#include "simulator/kept_memory.h"
 #include "simulator/recorder_sim.h"
 #include "simulator/sim_control.h"
 #include "simulator/sim_options.h"
@@ -124,12 +125,16 @@ int main(int argc, char** argv) {
                    imageError);
         return 1;
     }
-    if (options.generate) {
+    // Bound as a COM number, a generated recorder keeps its memory between runs.
+    const QString kept = options.com > 0 && options.image.isEmpty()
+                             ? KeptMemoryPath(PortFolder(), options.com, options.generateOptions)
+                             : QString();
+    if (options.generate && (kept.isEmpty() || !RestoreMemory(sim, kept))) {
         sim.Generate(options.generateOptions);
     }
     if (options.appendEvents > 0 || options.appendSums > 0) {
-        sim.AppendHistory(options.appendEvents, options.appendSums, options.generateOptions.seed,
-                          options.generateOptions.model);
+        sim.AppendHistoryToClock(options.appendEvents, options.appendSums,
+                                 options.generateOptions.seed, options.generateOptions.model);
     }
     sim.SetFaults(options.faults);
     if (options.failAddress) {
@@ -165,6 +170,10 @@ int main(int argc, char** argv) {
     sim.Stop();
     UnbindCom(binding.link, binding.device);
     int rc = 0;
+    if (!kept.isEmpty() && !KeepMemory(sim, kept)) {
+        printError(QStringLiteral("cannot keep the memory in ") + kept);
+        rc = 1;
+    }
     if (!options.saveImage.isEmpty() && !sim.SaveImage(options.saveImage)) {
         printError(QStringLiteral("cannot save the image ") + options.saveImage);
         rc = 1;

@@ -57,7 +57,8 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     const QCommandLineOption com(
         QStringLiteral("com"),
         QStringLiteral("Bind as COM N (1-99) through a link in the port folder; a number taken "
-                       "there is refused."),
+                       "there is refused. A generated memory is kept there for the next run with "
+                       "the same content options."),
         QStringLiteral("N"));
     const QCommandLineOption image(QStringLiteral("image"), QStringLiteral("Load a memory image."),
                                    QStringLiteral("FILE"));
@@ -85,7 +86,9 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         QStringLiteral("Identification of the recorder of another seed."), QStringLiteral("N"));
     const QCommandLineOption appendEvents(
         QStringLiteral("append-events"),
-        QStringLiteral("Add N new event records to the memory served."), QStringLiteral("N"));
+        QStringLiteral("Add N new event records to the memory served, dated after its newest "
+                       "record and up to the recorder clock."),
+        QStringLiteral("N"));
     const QCommandLineOption appendSums(
         QStringLiteral("append-sums"),
         QStringLiteral("Add N new summator records to the memory served."), QStringLiteral("N"));

@@ -1,5 +1,6 @@
 #include "pty_client.h"
 #include "simulator/com_binding.h"
+#include "simulator/recorder_memory.h"
 #include "simulator/recorder_sim.h"
 #include "simulator/sim_options.h"
 
@@ -284,6 +285,71 @@ TEST(RecorderSimProgram, TakesOverAKilledSimulatorsLinkAndRemovesOnlyItsOwn) {
             EXPECT_EQ(QFileInfo(link).symLinkTarget(), other.DevicePath());
         }
     }
+}
+
+namespace {
+
+// What a run of recorder-sim serves: its pointer block, oldest event record,
+// current event record and clock, each a reply's data bytes.
+struct Served {
+    QByteArray pointers, oldest, current, clock;
+};
+
+Served serve(const QStringList& args, const QProcessEnvironment& env) {
+    QProcess process;
+    const QString device = startProgram(process, args, env);
+    EXPECT_FALSE(device.isEmpty()) << process.readAllStandardError().toStdString();
+    Served served;
+    {
+        PtyClient client(device);
+        served.pointers = client.Exchange(ReadRequest(0, 8, 6), 11).mid(1, 8);
+        served.oldest = client.Exchange(ReadRequest(0x30000, 11, 4), 14).mid(1, 11);
+        served.current = client.Exchange(ReadRequest(120, 11, 4), 14).mid(1, 11);
+        served.clock = client.Exchange(ReadRequest(0, 5, 7), 8).mid(1, 5);
+    }
+    terminate(process);
+    EXPECT_EQ(process.exitCode(), 0);
+    return served;
+}
+
+qint64 minutesOf(const QByteArray& time) {
+    const QDateTime t = RecorderMemory::TimeOf(time.left(5));
+    EXPECT_TRUE(t.isValid()) << Hex(time).constData();
+    return t.toSecsSinceEpoch() / 60;
+}
+
+} // namespace
+
+TEST(RecorderSimProgram, KeepsItsMemoryFromOneRunToTheNextAsARecorderDoes) {
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), ports.path());
+    const QStringList content{"--com", "7", "--events", "30", "--sums", "10"};
+    const QStringList fiveMore{"--append-events", "5"};
+    // The crane works between the visits: new records after the newest,
+    // none dated after the recorder clock.
+    const Served first = serve(content + fiveMore, env);
+    ASSERT_EQ(first.oldest.size(), 11);
+    EXPECT_LE(minutesOf(first.current), minutesOf(first.clock));
+    // Started again, it serves what it served.
+    const Served again = serve(content, env);
+    EXPECT_EQ(Hex(again.pointers), Hex(first.pointers));
+    EXPECT_EQ(Hex(again.oldest), Hex(first.oldest));
+    EXPECT_EQ(Hex(again.current), Hex(first.current));
+
+    const Served revisit = serve(content + fiveMore, env);
+    EXPECT_EQ(Hex(revisit.oldest), Hex(first.oldest));
+    const auto eventPointer = [](const QByteArray& p) {
+        return std::uint8_t(p[1]) << 16 | std::uint8_t(p[2]) << 8 | std::uint8_t(p[3]);
+    };
+    EXPECT_EQ(eventPointer(revisit.pointers), eventPointer(first.pointers) + 5 * 11);
+    EXPECT_GE(minutesOf(revisit.current), minutesOf(first.current));
+    EXPECT_LE(minutesOf(revisit.current), minutesOf(revisit.clock));
+
+    // Other content options: another recorder, with a memory of its own.
+    const Served other = serve(content + QStringList{"--seed", "5"}, env);
+    EXPECT_NE(Hex(other.oldest), Hex(first.oldest));
 }
 
 TEST(RecorderSimProgram, LogsRequestsAndSavesItsImage) {
