@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+#include <algorithm>
+
 namespace {
 
 QString IdentStage(int block) {
