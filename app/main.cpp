@@ -1,3 +1,4 @@
+#include "app/quit_signals.h"
 #include "app/widget_gateway.h"
 #include "app/zorvan_window.h"
 #include "link/port_finder.h"
@@ -118,10 +119,20 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // Before the window: a signal that comes meanwhile waits in the pipe.
+    QuitSignals quitSignals;
     WidgetGateway gateway;
     // Settings come from the directory the program was started in.
     TZorvan window(gateway, QDir::currentPath());
     gateway.SetParent(&window);
+    // Logout and shutdown end the window as its close button does.
+    QObject::connect(&quitSignals, &QuitSignals::Received, &window, [&window] { window.close(); });
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Whoever started it from a terminal learns where the files went.
+    std::printf("zorvan: %s\n", window.FilesWentText()
+                                    .replace(QLatin1Char('\n'), QStringLiteral("; "))
+                                    .toLocal8Bit()
+                                    .constData());
+    return status;
 }

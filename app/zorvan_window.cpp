@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStatusBar>
 
 TZorvan::TZorvan(MessageGateway& messages, const QString& startDir, QWidget* parent)
     : QMainWindow(parent), Requests(Link, messages), messages_(messages),
@@ -203,6 +204,15 @@ void TZorvan::FormCreate() {
     runFolder_ = MakeRunFolder(QDir(startDir_), QDateTime::currentDateTime());
     if (!runFolder_.isEmpty() && !QDir::setCurrent(runFolder_))
         runFolder_.clear();
+    // A tool-tip: the status bar's own texts belong to the operations.
+    StatusBar->setToolTip(FilesWentText());
+}
+
+QString TZorvan::FilesWentText() const {
+    const QString folder = runFolder_.isEmpty() ? startDir_ : runFolder_;
+    return QStringLiteral("Файлы этого запуска: ") + QDir::toNativeSeparators(folder) +
+           QStringLiteral("\nНастройки (zorvan.ini) записываются туда при закрытии, копия — ") +
+           QDir::toNativeSeparators(UserSettingsPath());
 }
 
 void TZorvan::FormDestroy() {

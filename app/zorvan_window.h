@@ -175,6 +175,8 @@ public:
     [[nodiscard]] Settings CollectSettings() const;
     // Where the run's files go; empty when the folder could not be made.
     [[nodiscard]] QString RunFolder() const { return runFolder_; }
+    // Where this run's files and settings go, in two lines for the user.
+    [[nodiscard]] QString FilesWentText() const;
 
     // --- operation bracket
     [[nodiscard]] bool Disable();

@@ -25,7 +25,12 @@ CraneArchive::CraneArchive(DTrans& link, int comPort, QString folder)
 
 CraneArchive::~CraneArchive() {
     link_.RemoveReadObserver(this);
-    store_.Close();
+    Close();
+}
+
+void CraneArchive::Close() {
+    if (store_.IsOpen() && !store_.Close() && error_.isEmpty())
+        error_ = store_.Error() + QStringLiteral(": ") + QDir::toNativeSeparators(DatabasePath());
 }
 
 QString CraneArchive::DatabasePath() const {

@@ -47,6 +47,11 @@ public:
     void WalkRead(RecordMemory memory, std::uint32_t pointer) override;
     [[nodiscard]] QString TakeProblem() override;
 
+    // Ends the archiving: the blocks still held are written (a cut readout
+    // leaves up to a batch of them). A failure to write them is Error(), as
+    // any other; called again, or by the destructor, it does nothing more.
+    void Close();
+
     // The recorder is known and its archive being written.
     [[nodiscard]] bool Archiving() const { return store_.IsOpen(); }
     [[nodiscard]] QString DatabasePath() const;

@@ -198,8 +198,14 @@ bool CraneStore::takeSnapshot() {
     return true;
 }
 
-void CraneStore::Close() {
-    if (open_ && flush()) {
+bool CraneStore::Close() {
+    if (!open_) {
+        release();
+        return true;
+    }
+    // A failed flush tells why in Error().
+    bool written = flush();
+    if (written) {
         recordQuery_.reset();
         QSqlQuery end(QSqlDatabase::database(reader_, false));
         (void)end.exec(QStringLiteral("ROLLBACK"));
@@ -209,10 +215,12 @@ void CraneStore::Close() {
             QSqlQuery cut = Prepared(
                 QSqlDatabase::database(writer_, false),
                 QStringLiteral("UPDATE visits SET outcome = 'cut' WHERE id = ?"), {qint64(visit_)});
-            (void)cut.exec();
+            if (!cut.exec() && written)
+                written = fail(QStringLiteral("не удалось записать в базу архива"), Why(cut));
         }
     }
     release();
+    return written;
 }
 
 bool CraneStore::Add(std::uint8_t selector, std::uint32_t address, const std::uint8_t* data,

@@ -40,8 +40,10 @@ public:
     bool Open(const QString& path, const QString& key, const QByteArray& identification,
               int comPort, std::int64_t now);
     [[nodiscard]] bool IsOpen() const { return open_; }
-    // Stops: what is held is written, the snapshot let go. Again is harmless.
-    void Close();
+    // Stops: what is held is written, the snapshot let go. False, with
+    // Error(), when that last write failed (those blocks are lost); again is
+    // harmless and true.
+    bool Close();
     [[nodiscard]] const QString& Error() const { return error_; }
 
     // A block read from the line at readAt (ms since 1970, UTC); written in

@@ -77,14 +77,15 @@ int RunInfo(const Invocation& in) {
                 session.Requests.ReadLastSlot(LastSumSlot, SumLength, state.sumsWrapped) == LinkOk;
         }
         if (!read)
-            in.console.inform(MessageIcon::Error,
-                              QStringLiteral("Не удалось прочитать последнюю запись"));
+            session.Messages().inform(MessageIcon::Error,
+                                      QStringLiteral("Не удалось прочитать последнюю запись"));
     }
     if (read) {
         session.Link.WaitTicks(1);
         read = session.Requests.ReadPointerBlock() == LinkOk;
         if (!read)
-            in.console.inform(MessageIcon::Error, QStringLiteral("Не удалось прочитать адрес"));
+            session.Messages().inform(MessageIcon::Error,
+                                      QStringLiteral("Не удалось прочитать адрес"));
         state.eventPointer = session.Requests.EventPointer();
         state.sumPointer = session.Requests.SumPointer();
     }

@@ -61,7 +61,7 @@ QString EnterCommandFolder(const Invocation& in, const QString& command, EmptyRu
         return QString();
     }
     if (made)
-        sweep.Watch(folder);
+        sweep.Watch(folder, in.console);
     in.console.Out(QDir::toNativeSeparators(folder));
     return folder;
 }
@@ -74,5 +74,8 @@ EmptyRunFolderSweep::~EmptyRunFolderSweep() {
     QDir parent = info.dir();
     (void)QDir::setCurrent(parent.absolutePath());
     // rmdir removes only an empty folder, should a file have come meanwhile.
-    (void)parent.rmdir(info.fileName());
+    if (parent.rmdir(info.fileName()) && console_ != nullptr)
+        console_->Err(QStringLiteral("zorvan-cli: nothing was written; the empty run folder %1 "
+                                     "is removed")
+                          .arg(QDir::toNativeSeparators(folder_)));
 }

@@ -23,8 +23,10 @@
 
 // A run folder made for a command that then failed before writing anything
 // is not left behind: when it goes, the folder is removed if still empty
-// (and the current directory is its parent again).
+// (and the current directory is its parent again), and standard error says
+// so, as the folder's name was printed first.
 class EmptyRunFolderSweep;
+class Console;
 struct Invocation;
 
 // The folder a command writes its files into (--out, else a new run folder,
@@ -42,8 +44,12 @@ public:
     EmptyRunFolderSweep& operator=(const EmptyRunFolderSweep&) = delete;
 
     // The run folder to look at; nothing for a folder given with --out.
-    void Watch(const QString& folder) { folder_ = folder; }
+    void Watch(const QString& folder, Console& console) {
+        folder_ = folder;
+        console_ = &console;
+    }
 
 private:
     QString folder_;
+    Console* console_ = nullptr;
 };

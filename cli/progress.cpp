@@ -53,6 +53,7 @@ ReadoutProgress::ReadoutProgress(Style style, std::FILE* stream) : style_(style)
 void ReadoutProgress::Stage(const QString& what) {
     const bool first = stage_.isEmpty();
     stage_ = what;
+    note_.clear();
     stageShown_ = false;
     if (style_ == Style::Quiet)
         return;
@@ -61,8 +62,19 @@ void ReadoutProgress::Stage(const QString& what) {
         draw();
 }
 
+void ReadoutProgress::Note(const QString& note) {
+    if (note == note_)
+        return;
+    note_ = note;
+    stageShown_ = false;
+    // Rare, and each one news: shown at once in either style.
+    if (style_ != Style::Quiet && !note_.isEmpty())
+        draw();
+}
+
 void ReadoutProgress::Start(std::int64_t maximum) {
     stage_.clear();
+    note_.clear();
     stageShown_ = true;
     maximum_ = maximum;
     position_ = 0;
@@ -75,6 +87,7 @@ void ReadoutProgress::Start(std::int64_t maximum) {
 void ReadoutProgress::Record(std::int64_t position) {
     position_ = position;
     ++records_;
+    note_.clear();
     if (style_ == Style::Quiet)
         return;
     const std::int64_t interval = style_ == Style::Bar ? BarIntervalMs : LineIntervalMs;
@@ -95,17 +108,20 @@ void ReadoutProgress::Suspend() {
 }
 
 QString ReadoutProgress::text() const {
-    if (!stage_.isEmpty())
-        return stage_;
-    return ProgressText(records_, started_.elapsed(), position_, maximum_);
+    QString text = stage_;
+    if (text.isEmpty() && started_.isValid())
+        text = ProgressText(records_, started_.elapsed(), position_, maximum_);
+    if (note_.isEmpty())
+        return text;
+    return text.isEmpty() ? note_ : text + QStringLiteral(": ") + note_;
 }
 
 void ReadoutProgress::draw() {
     shown_.start();
     shownRecords_ = records_;
     stageShown_ = true;
-    if (style_ == Style::Bar && !stage_.isEmpty()) {
-        std::fputs(("\r" + stage_.toLocal8Bit() + "\x1b[K").constData(), stream_);
+    if (style_ == Style::Bar && (!stage_.isEmpty() || !started_.isValid())) {
+        std::fputs(("\r" + text().toLocal8Bit() + "\x1b[K").constData(), stream_);
         lineOpen_ = true;
     } else if (style_ == Style::Bar) {
         // Back to the start of the line, and clear what a longer text left.

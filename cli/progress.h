@@ -25,6 +25,10 @@ public:
     // Before the records: what is being read now (e.g. the identification),
     // shown in place of the records' progress until Start.
     void Stage(const QString& what);
+    // Something the user waits on (the recorder not answering), shown after
+    // the stage or the records' progress until the next of either; empty
+    // takes it away.
+    void Note(const QString& note);
     // A readout starts reading its records.
     void Start(std::int64_t maximum);
     // One more record read; position is the readout's position after it.
@@ -47,6 +51,7 @@ private:
     std::int64_t shownRecords_ = 0;
     bool lineOpen_ = false; // a bar is drawn and its line not yet ended
     QString stage_;         // shown until the records start
+    QString note_;
     bool stageShown_ = true;
 };
 

@@ -36,8 +36,12 @@ bool PrepareReadout(const Invocation& in, const QString& command, ReadoutSetup& 
     return !setup.folder.isEmpty();
 }
 
-// The readout went on without its archive: one line says why.
-void ReportArchive(const ReadoutRunEnd& end, Console& console) {
+// What the archive did: asked to take from it, how many records it gave;
+// when it went without, one line says why.
+void ReportArchive(const ReadoutRunEnd& end, const RecorderSession& session,
+                   const QCommandLineParser& options, Console& console) {
+    if (options.isSet(QStringLiteral("since-last")) && !session.RecordSources().isEmpty())
+        console.Err(session.RecordSources());
     if (!end.archiveError.isEmpty())
         console.Err(QStringLiteral("Архив не ведется: ") + end.archiveError);
 }
@@ -86,7 +90,7 @@ int RunEvents(const Invocation& in) {
     session.ShowStages();
     const Settings& s = setup.settings;
     const bool withReach = EventFilesWithReach(s.WeightMode);
-    EventReadout readout(session, session.Requests, session.BreakRequested, in.console,
+    EventReadout readout(session, session.Requests, session.BreakRequested, session.Messages(),
                          session.Pager, s.Texts, session.Ident);
     RunSummary summary;
     const ReadoutRunEnd end = RunEventReadout(
@@ -96,7 +100,7 @@ int RunEvents(const Invocation& in) {
                                    session.Ident,       s.Texts,         withReach};
         },
         setup.folder);
-    ReportArchive(end, in.console);
+    ReportArchive(end, session, in.options, in.console);
     return OperationExitCode(end.result.outcome == ReadoutOutcome::Completed,
                              in.breakSignal.Interrupted(), end.result.fileFailed);
 }
@@ -115,8 +119,8 @@ int RunSummator(const Invocation& in) {
     if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
         return LinkExitCode(false, in.breakSignal.Interrupted());
     session.ShowStages();
-    SumReadout readout(session, session.Requests, session.BreakRequested, in.console, session.Pager,
-                       session.Ident);
+    SumReadout readout(session, session.Requests, session.BreakRequested, session.Messages(),
+                       session.Pager, session.Ident);
     const Settings& s = setup.settings;
     const SumReadoutChoice choice =
         SumChoiceFor(setup.files, s.WeightMode, s.MaxMoment, s.MaxWeight);
@@ -135,7 +139,7 @@ int RunSummator(const Invocation& in) {
                                    ratedLoad};
         },
         setup.folder);
-    ReportArchive(end, in.console);
+    ReportArchive(end, session, in.options, in.console);
 
     const bool completed = end.result.outcome == ReadoutOutcome::Completed;
     if (completed && in.options.isSet(QStringLiteral("word"))) {

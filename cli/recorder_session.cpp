@@ -2,12 +2,76 @@
 
 #include "link/port_finder.h"
 
+#include <QSerialPort>
+
+#include <algorithm>
+
+namespace {
+
+QString IdentStage(int block) {
+    return QStringLiteral("чтение идентификации: блок %1 из %2")
+        .arg(block)
+        .arg(RecorderMap::IdentBlocks);
+}
+
+// A record's block, as the readouts read it.
+bool RecordBlock(std::uint8_t selector, std::uint32_t address, std::uint16_t length) {
+    using namespace RecorderMap;
+    return selector == MemorySelector &&
+           ((length == EventLength && address >= EventStart && address < EventEnd) ||
+            (length == SumLength && address >= SumStart && address < SumEnd));
+}
+
+} // namespace
+
+QStringList LinkFailureLines(const LinkFailure& f) {
+    const QString com = QStringLiteral("COM%1").arg(f.com);
+    const QString where = com + QStringLiteral(" (") +
+                          (f.device.isEmpty() ? QString() : f.device + QStringLiteral(", ")) +
+                          QStringLiteral("%1 бод)").arg(f.baud);
+    const QString listPorts = QStringLiteral("какой номер ведет к адаптеру, покажет "
+                                             "zorvan --list-ports");
+    if (f.lost)
+        return {QStringLiteral("Порт %1 закрыт: устройство отключено").arg(com),
+                QStringLiteral("Проверьте: кабель и адаптер (вставлен ли), питание регистратора; "
+                               "после переподключения номер COM мог смениться: ") +
+                    listPorts};
+    QString cause;
+    if (f.result == LinkBadReply)
+        cause = QStringLiteral("Ответы регистратора на ") + where +
+                QStringLiteral(" искажены: сумма байтов не сходится");
+    else if (f.answered)
+        cause = QStringLiteral("Регистратор перестал отвечать на ") + where;
+    else
+        cause = QStringLiteral("Регистратор не ответил ни на один запрос на ") + where;
+    if (f.answered)
+        return {cause, QStringLiteral("Проверьте: кабель и его разъемы, питание регистратора; "
+                                      "затем повторите")};
+    return {cause, QStringLiteral("Проверьте: кабель, питание регистратора, скорость линии "
+                                  "(сейчас %1, --baud), номер COM (сейчас %2, --com; ")
+                           .arg(f.baud)
+                           .arg(com) +
+                       listPorts + QLatin1Char(')')};
+}
+
+QString AttemptNote(int sent, int attemptsPerRequest) {
+    const int per = std::max(attemptsPerRequest, 1);
+    return QStringLiteral("регистратор не отвечает, попытка %1 из %2")
+        .arg((sent - 1) % per + 1)
+        .arg(per);
+}
+
 RecorderSession::RecorderSession(Console& console, BreakSignal& breakSignal)
-    : Requests(Link, console), console_(console), breakSignal_(breakSignal) {
+    : Requests(Link, *this), console_(console), breakSignal_(breakSignal) {
     breakSignal_.Watch(&BreakRequested);
+    // Each try of a read leaves the port as one write of its own.
+    QObject::connect(&Port.Device(), &QSerialPort::bytesWritten,
+                     [this](qint64 bytes) { requestSent(bytes); });
+    Link.AddReadObserver(this);
 }
 
 RecorderSession::~RecorderSession() {
+    QObject::disconnect(&Port.Device(), &QSerialPort::bytesWritten, nullptr, nullptr);
     Link.RemoveReadObserver(this);
     End();
     breakSignal_.Watch(nullptr);
@@ -36,6 +100,7 @@ void RecorderSession::End() {
 }
 
 void RecorderSession::SetProgressMaximum(int maximum) {
+    records_ = true;
     console_.Progress().Start(maximum);
 }
 
@@ -43,22 +108,42 @@ void RecorderSession::SetProgress(int value) {
     console_.Progress().Record(value);
 }
 
-namespace {
-QString IdentStage(int block) {
-    return QStringLiteral("чтение идентификации: блок %1 из %2")
-        .arg(block)
-        .arg(RecorderMap::IdentBlocks);
+QString RecorderSession::RecordSources() const {
+    if (!records_)
+        return QString();
+    return QStringLiteral("Записей прочитано с линии ") + QString::number(fromLine_) +
+           QStringLiteral(", взято из архива ") + QString::number(fromArchive_);
 }
-} // namespace
 
 void RecorderSession::ShowStages() {
+    stages_ = true;
     console_.Progress().Stage(IdentStage(1));
-    Link.AddReadObserver(this);
+}
+
+void RecorderSession::requestSent(qint64 bytes) {
+    // A read request: the wake byte, command, five operands and checksum.
+    // Writes (the clock) have no reply to count against.
+    if (bytes != (Link.WakeByte != 0 ? 1 : 0) + 7)
+        return;
+    ++readsSent_;
+    // The first try is the usual wait; from the second on the user is told.
+    const std::int64_t tries = readsSent_ - readsAnswered_;
+    if (tries > 1 && !BreakRequested)
+        console_.Progress().Note(AttemptNote(int(tries), Link.FrameAttempts));
 }
 
 void RecorderSession::BlockRead(std::uint32_t address, std::uint8_t selector, const std::uint8_t*,
-                                std::uint16_t) {
-    if (selector != RecorderMap::IdentSelector || address < RecorderMap::IdentAddress)
+                                std::uint16_t length) {
+    answered_ = true;
+    if (readsSent_ - readsAnswered_ > 1)
+        console_.Progress().Note(QString());
+    // The port tells of a write once the event loop runs, which may be after
+    // its reply came: one not yet told counts for this one.
+    ++readsAnswered_;
+    readsSent_ = std::min(readsSent_, readsAnswered_);
+    if (records_ && RecordBlock(selector, address, length))
+        ++fromLine_;
+    if (!stages_ || selector != RecorderMap::IdentSelector || address < RecorderMap::IdentAddress)
         return;
     // The block just read; the next one (or the clock) is read now.
     const auto done =
@@ -66,4 +151,29 @@ void RecorderSession::BlockRead(std::uint32_t address, std::uint8_t selector, co
     console_.Progress().Stage(done < RecorderMap::IdentBlocks
                                   ? IdentStage(done + 1)
                                   : QStringLiteral("чтение времени и указателей"));
+}
+
+void RecorderSession::BlockFromArchive(std::uint32_t address, std::uint8_t selector,
+                                       const std::uint8_t*, std::uint16_t length, std::int64_t) {
+    if (records_ && RecordBlock(selector, address, length))
+        ++fromArchive_;
+}
+
+void RecorderSession::inform(MessageIcon icon, const QString& text) {
+    console_.inform(icon, text);
+    // The box's text names what failed; a terminal also says why and what
+    // to do, once: what follows the first failure has the same cause.
+    const bool linkFailed = Port.Lost() || Link.LastLinkResult != LinkOk;
+    if (icon != MessageIcon::Error || !linkFailed || BreakRequested || failureTold_)
+        return;
+    failureTold_ = true;
+    LinkFailure failure;
+    failure.com = Port.ComNumber();
+    failure.device = Pordt::DevicePath(failure.com);
+    failure.baud = Port.Baud();
+    failure.lost = Port.Lost();
+    failure.result = Link.LastLinkResult;
+    failure.answered = answered_;
+    for (const QString& line : LinkFailureLines(failure))
+        console_.Err(line);
 }

@@ -30,6 +30,8 @@ ReadoutRunEnd RunReadout(Readout& readout, const ReadoutLine& line, RunSummary& 
         });
         if (!finished)
             end.result = readout.Finish();
+        // The last blocks of a cut readout are written only now.
+        archive.Close();
         end.archiveError = archive.Error();
     }
     UpdateSummaryPage(summary, page(), pageFolder);

@@ -48,6 +48,35 @@ std::vector<QDateTime> timesBackFrom(const QDateTime& newest, int count, Random&
     return times;
 }
 
+// count record times, oldest first, after `after` (when valid) and the last
+// at until; steps of minStep..maxStep minutes, shrunk alike to fit.
+std::vector<QDateTime> timesUntil(const QDateTime& after, const QDateTime& until, int count,
+                                  Random& rnd, int minStep, int maxStep) {
+    std::vector<std::int64_t> steps(std::size_t(std::max(count - 1, 0)));
+    std::int64_t span = 0;
+    for (std::int64_t& step : steps) {
+        step = rnd.Range(minStep, maxStep);
+        span += step;
+    }
+    const QDateTime last(until.date(), QTime(until.time().hour(), until.time().minute()), Qt::UTC);
+    if (after.isValid()) {
+        const QDateTime first(after.date(), QTime(after.time().hour(), after.time().minute()),
+                              Qt::UTC);
+        const std::int64_t room = std::max<std::int64_t>(first.secsTo(last) / 60 - 1, 0);
+        if (span > room)
+            for (std::int64_t& step : steps)
+                step = step * room / span;
+    }
+    std::vector<QDateTime> times(std::size_t(std::max(count, 0)));
+    QDateTime t = last;
+    for (int i = count - 1; i >= 0; --i) {
+        times[std::size_t(i)] = t;
+        if (i > 0)
+            t = t.addSecs(-60LL * steps[std::size_t(i - 1)]);
+    }
+    return times;
+}
+
 // The load moment the crane may lift at any reach, in tonne-metres: the rated
 // load up to 3.2 m, less and less beyond.
 constexpr int CraneRatedMoment = 80;
@@ -386,4 +415,27 @@ void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t s
         memory.AppendSum(sumMaker.Make(t));
         t = t.addSecs(60LL * rnd.Range(5, 600));
     }
+}
+
+void AppendHistoryUntil(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
+                        const QDateTime& until, HistoryModel model) {
+    // The clock read as UTC, as the records are written.
+    const QDateTime clock(until.date(), until.time(), Qt::UTC);
+    const QDateTime newest = memory.NewestRecordTime();
+    const QDateTime after =
+        newest.isValid() ? QDateTime(newest.date(), newest.time(), Qt::UTC) : QDateTime();
+    // A revisit's new records differ from the last revisit's: the newest
+    // record tells the memory apart.
+    const std::uint64_t mixed =
+        seed ^ (after.isValid() ? std::uint64_t(after.toSecsSinceEpoch()) << 20 : 0);
+    Random steps(mixed ^ 0x5A5A5A5Au);
+    const auto eventTimes = timesUntil(after, clock, events, steps, 1, 120);
+    const auto sumTimes = timesUntil(after, clock, sums, steps, 5, 600);
+    Random rnd(mixed ^ 0xA5A5A5A5u);
+    EventMaker eventMaker(rnd, model);
+    for (const QDateTime& t : eventTimes)
+        memory.AppendEvent(eventMaker.Make(t, false));
+    SumMaker sumMaker(rnd, model);
+    for (const QDateTime& t : sumTimes)
+        memory.AppendSum(sumMaker.Make(t));
 }

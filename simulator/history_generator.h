@@ -24,6 +24,12 @@ void GenerateHistory(RecorderMemory& memory, const GenerateOptions& options,
 void AppendHistory(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
                    const QDateTime& from, HistoryModel model = HistoryModel::Uniform);
 
+// The same, dated as a recorder that was at work while nobody read it: after
+// its newest record, the last at `until` (the recorder clock) at the latest;
+// when the usual minutes apart would not fit in between, closer together.
+void AppendHistoryUntil(RecorderMemory& memory, int events, int sums, std::uint32_t seed,
+                        const QDateTime& until, HistoryModel model = HistoryModel::Uniform);
+
 // The crane that MakeIdentification names: its rated load in tonnes and the
 // reaches in metres its 21.7 m boom works at.
 inline constexpr int CraneRatedLoad = 25;

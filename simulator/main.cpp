@@ -1,14 +1,13 @@
 // recorder-sim: a parameter recorder on a pseudo-terminal, for tests, the
 // benchmark and demonstrations without the hardware.
 
+#include "simulator/com_binding.h"
+#include "simulator/kept_memory.h"
 #include "simulator/recorder_sim.h"
 #include "simulator/sim_control.h"
 #include "simulator/sim_options.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -25,35 +24,12 @@ void printError(const QString& text) {
     std::fprintf(stderr, "recorder-sim: %s\n", qPrintable(text));
 }
 
-// The link named after the COM number, replaced when a stale one is left.
 bool bindCom(int com, const QString& device, QString* linkPath) {
-    const QString folder = PortFolder();
-    if (!QDir().mkpath(folder)) {
-        printError(QStringLiteral("cannot create ") + folder);
-        return false;
-    }
-    const QString link = folder + QStringLiteral("/com") + QString::number(com);
-    const QFileInfo old(link);
-    if (old.isSymLink() || old.exists()) {
-        if (!old.isSymLink()) {
-            printError(link + QStringLiteral(" exists and is no link"));
-            return false;
-        }
-        QFile::remove(link);
-    }
-    if (!QFile::link(device, link)) {
-        printError(QStringLiteral("cannot create the link ") + link);
-        return false;
-    }
-    *linkPath = link;
-    return true;
-}
-
-// Only our own link goes: another simulator may have taken the number since.
-void unbindCom(const QString& link, const QString& device) {
-    if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == device) {
-        QFile::remove(link);
-    }
+    QString error;
+    if (BindCom(PortFolder(), com, device, linkPath, &error) == BindResult::Bound)
+        return true;
+    printError(error);
+    return false;
 }
 
 // The line being served and its COM link: a reopen moves both.
@@ -72,6 +48,9 @@ void answer(const QString& text) {
 
 QString reopen(RecorderSimulator& sim, Binding& binding) {
     sim.Stop();
+    // Our own link goes with the old line, before a new terminal may get its name.
+    UnbindCom(binding.link, binding.device);
+    binding.link.clear();
     if (!sim.Start()) {
         return QStringLiteral("ERROR cannot open a pseudo-terminal");
     }
@@ -146,12 +125,16 @@ int main(int argc, char** argv) {
                    imageError);
         return 1;
     }
-    if (options.generate) {
+    // Bound as a COM number, a generated recorder keeps its memory between runs.
+    const QString kept = options.com > 0 && options.image.isEmpty()
+                             ? KeptMemoryPath(PortFolder(), options.com, options.generateOptions)
+                             : QString();
+    if (options.generate && (kept.isEmpty() || !RestoreMemory(sim, kept))) {
         sim.Generate(options.generateOptions);
     }
     if (options.appendEvents > 0 || options.appendSums > 0) {
-        sim.AppendHistory(options.appendEvents, options.appendSums, options.generateOptions.seed,
-                          options.generateOptions.model);
+        sim.AppendHistoryToClock(options.appendEvents, options.appendSums,
+                                 options.generateOptions.seed, options.generateOptions.model);
     }
     sim.SetFaults(options.faults);
     if (options.failAddress) {
@@ -185,8 +168,12 @@ int main(int argc, char** argv) {
     std::lock_guard lock(binding.mutex);
     binding.closing = true;
     sim.Stop();
-    unbindCom(binding.link, binding.device);
+    UnbindCom(binding.link, binding.device);
     int rc = 0;
+    if (!kept.isEmpty() && !KeepMemory(sim, kept)) {
+        printError(QStringLiteral("cannot keep the memory in ") + kept);
+        rc = 1;
+    }
     if (!options.saveImage.isEmpty() && !sim.SaveImage(options.saveImage)) {
         printError(QStringLiteral("cannot save the image ") + options.saveImage);
         rc = 1;

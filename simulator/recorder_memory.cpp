@@ -51,6 +51,18 @@ void recordBytes(MemoryImage& image, std::uint8_t selector, std::uint32_t addres
 
 } // namespace
 
+QDateTime RecorderMemory::TimeOf(const QByteArray& five) {
+    return clockFromBytes(five);
+}
+
+QDateTime RecorderMemory::NewestRecordTime() const {
+    const QDateTime event = TimeOf(main_.mid(CurrentEventAddress, ClockBytesCount));
+    const QDateTime sum = TimeOf(main_.mid(CurrentSumAddress, ClockBytesCount));
+    if (!event.isValid() || !sum.isValid())
+        return event.isValid() ? event : sum;
+    return std::max(event, sum);
+}
+
 RecorderMemory::RecorderMemory()
     : ident_(IdentAreaSize, '\xFF'), main_(MainSize, '\xFF'), eraseTime_(EraseTimeAreaSize, '\xFF'),
       pointers_(PointerAreaSize, '\xFF') {

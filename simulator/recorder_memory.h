@@ -81,6 +81,11 @@ public:
 
     // BCD time bytes (minute, hour, day, month, yy) of a date and time.
     [[nodiscard]] static QByteArray TimeBytes(const QDateTime& time);
+    // The date and time of such bytes; invalid for bytes that make none.
+    [[nodiscard]] static QDateTime TimeOf(const QByteArray& five);
+    // The time of the newer current record (event or summator); invalid
+    // while both are blank.
+    [[nodiscard]] QDateTime NewestRecordTime() const;
     [[nodiscard]] static std::uint8_t ToBcd(int value);
 
     // The memory as a recorder memory image (the format of the program's

@@ -125,6 +125,12 @@ void RecorderSimulator::AppendHistory(int events, int sums, std::uint32_t seed,
     ::AppendHistory(*memory_, events, sums, seed, memory_->Clock(), model);
 }
 
+void RecorderSimulator::AppendHistoryToClock(int events, int sums, std::uint32_t seed,
+                                             HistoryModel model) {
+    std::lock_guard lock(mutex_);
+    ::AppendHistoryUntil(*memory_, events, sums, seed, memory_->Clock(), model);
+}
+
 bool RecorderSimulator::LoadImage(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

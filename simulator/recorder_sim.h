@@ -102,6 +102,10 @@ public:
     // own making (see AppendHistory), the first at the recorder clock.
     void AppendHistory(int events, int sums, std::uint32_t seed,
                        HistoryModel model = HistoryModel::Uniform);
+    // The same, dated between the newest record and the recorder clock (see
+    // AppendHistoryUntil): what the recorder wrote while nobody read it.
+    void AppendHistoryToClock(int events, int sums, std::uint32_t seed,
+                              HistoryModel model = HistoryModel::Uniform);
     // Memory and clock as a recorder memory image (the program's
     // "recorder.img" format). Loaded, the simulator answers as the imaged
     // recorder did: the clock frozen at the value read, bytes never read

@@ -1,6 +1,7 @@
 #include "simulator/sim_options.h"
 
 #include "settings/baud_step.h"
+#include "simulator/com_binding.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -53,8 +54,12 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                        "Prints \"READY <device>\" once it serves."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
-    const QCommandLineOption com(QStringLiteral("com"), QStringLiteral("Bind as COM N."),
-                                 QStringLiteral("N"));
+    const QCommandLineOption com(
+        QStringLiteral("com"),
+        QStringLiteral("Bind as COM N (1-99) through a link in the port folder; a number taken "
+                       "there is refused. A generated memory is kept there for the next run with "
+                       "the same content options."),
+        QStringLiteral("N"));
     const QCommandLineOption image(QStringLiteral("image"), QStringLiteral("Load a memory image."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption saveImage(QStringLiteral("save-image"),
@@ -81,7 +86,9 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         QStringLiteral("Identification of the recorder of another seed."), QStringLiteral("N"));
     const QCommandLineOption appendEvents(
         QStringLiteral("append-events"),
-        QStringLiteral("Add N new event records to the memory served."), QStringLiteral("N"));
+        QStringLiteral("Add N new event records to the memory served, dated after its newest "
+                       "record and up to the recorder clock."),
+        QStringLiteral("N"));
     const QCommandLineOption appendSums(
         QStringLiteral("append-sums"),
         QStringLiteral("Add N new summator records to the memory served."), QStringLiteral("N"));
@@ -157,7 +164,7 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
         int min;
         int* target;
     } numbers[] = {
-        {com, 1, &o.com},
+        {com, LowestComNumber, &o.com},
         {events, 0, &o.generateOptions.events},
         {sums, 0, &o.generateOptions.sums},
         {cutAfter, 0, &o.faults.cutAfter},
@@ -175,6 +182,14 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                          .arg(n.option.names().constFirst(), p.value(n.option));
             return false;
         }
+    }
+    // The tool's COM numbers.
+    if (p.isSet(com) && o.com > HighestComNumber) {
+        *error = QStringLiteral("--com takes %1 to %2, not '%3'")
+                     .arg(LowestComNumber)
+                     .arg(HighestComNumber)
+                     .arg(p.value(com));
+        return false;
     }
     // The recorder's line runs at one of the speeds the tool offers.
     if (p.isSet(baud) && std::find(std::begin(LineSpeeds), std::end(LineSpeeds), o.faults.baud) ==

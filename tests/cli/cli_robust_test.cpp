@@ -3,6 +3,7 @@
 // needs, and commands that fail before writing anything.
 
 #include "image/image_file.h"
+#include "link/pordt.h"
 #include "link/port_finder.h"
 #include "tests/cli/cli_fixture.h"
 
@@ -193,7 +194,11 @@ TEST_F(CliRobustTest, OnFailureTheToolSaysMoreAndLeavesNoEmptyRunFolder) {
     // As the window's status bar: the ports that do exist.
     const QString ports = PortSummary(FindSerialPorts());
     EXPECT_TRUE(ports.startsWith("Есть: COM1 ")) << ports.toStdString();
-    EXPECT_EQ(noPort.err, "ie_BadId - Specified comport doesn't exist\n" + ports + "\n");
+    // The run folder printed first is gone again, and that is said.
+    ASSERT_EQ(noPort.out.size(), 1);
+    EXPECT_EQ(noPort.err, "ie_BadId - Specified comport doesn't exist\n" + ports +
+                              "\nzorvan-cli: nothing was written; the empty run folder " +
+                              noPort.out[0] + " is removed\n");
     EXPECT_EQ(Folders(startDir.path()), before);
 
     // A folder where the spreadsheet file should go.
@@ -210,6 +215,65 @@ TEST_F(CliRobustTest, OnFailureTheToolSaysMoreAndLeavesNoEmptyRunFolder) {
     // Not being a terminal, the progress is told in lines, the identification too.
     EXPECT_TRUE(noFile.err.contains("чтение идентификации: блок 1 из 36\n"))
         << noFile.err.toStdString();
+}
+
+// The window's boxes name what failed; the terminal also tells why, and
+// what to check, and shows the tool waiting while the recorder is silent.
+TEST_F(CliRobustTest, ALinkFailureTellsItsCauseAndWhatToCheck) {
+    const QString device = Pordt::DevicePath(1);
+    sim.SetFaults({.silent = true});
+    const CliRun silent = Run({"info"});
+    EXPECT_EQ(silent.exitCode, 1);
+    for (int attempt = 2; attempt <= 5; ++attempt)
+        EXPECT_TRUE(
+            silent.err.contains(QString("регистратор не отвечает, попытка %1 из 5\n").arg(attempt)))
+            << silent.err.toStdString();
+    EXPECT_FALSE(silent.err.contains("попытка 1 ")) << "the first try is the usual wait";
+    EXPECT_TRUE(silent.err.endsWith(
+        "Не удалось прочитать идентификационную информацию\n"
+        "Регистратор не ответил ни на один запрос на COM1 (" +
+        device +
+        ", 9600 бод)\n"
+        "Проверьте: кабель, питание регистратора, скорость линии (сейчас 9600, --baud), номер "
+        "COM (сейчас COM1, --com; какой номер ведет к адаптеру, покажет zorvan --list-ports)\n"))
+        << silent.err.toStdString();
+
+    GenerateOptions options;
+    options.events = 100;
+    sim.Generate(options);
+    // A readout that went well says nothing of the kind.
+    sim.SetFaults({});
+    QTemporaryDir good;
+    const CliRun read = Run({"events", "--out", good.path()});
+    EXPECT_EQ(read.exitCode, 0) << read.err.toStdString();
+    EXPECT_FALSE(read.err.contains("попытка") || read.err.contains("Проверьте"))
+        << read.err.toStdString();
+
+    // Unplugged in the middle: what the log says, the terminal says too.
+    sim.SetFaults({.vanishAfter = 36 + 3 + 7 + 20});
+    const CliRun cut = Run({"events", "--out", outDir.path()});
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_TRUE(cut.err.contains("Не удалось прочитать данные\n"
+                                 "Порт COM1 закрыт: устройство отключено\n"
+                                 "Проверьте: кабель и адаптер (вставлен ли), питание "
+                                 "регистратора; после переподключения номер COM мог смениться: "
+                                 "какой номер ведет к адаптеру, покажет zorvan --list-ports\n"))
+        << cut.err.toStdString();
+    EXPECT_TRUE(LogLines(outDir.path()).contains("Порт COM1 закрыт: устройство отключено"));
+}
+
+TEST_F(CliRobustTest, PortsExplainsADashWhereNoNumberLeads) {
+    const CliRun ports = Run({"ports"});
+    EXPECT_EQ(ports.exitCode, 0);
+    const bool dash = std::any_of(ports.out.cbegin(), ports.out.cend(),
+                                  [](const QString& line) { return line.startsWith("— "); });
+    // The simulator's link takes COM1 from /dev/ttyS0, where there is one.
+    if (!dash)
+        GTEST_SKIP() << "no port without a number on this machine";
+    EXPECT_TRUE(ports.err.startsWith("«—»: к порту не ведет ни один номер COM"))
+        << ports.err.toStdString();
+    EXPECT_TRUE(ports.err.contains(QDir::toNativeSeparators(portDir.path()) + "/comN"));
+    EXPECT_EQ(ports.err.count('\n'), 1);
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 // The readout run every front end calls: the image, the archive, the end of
 // the exchange and the page around the records.
 
+#include "archive/archive_database.h"
+#include "archive/archive_folder.h"
 #include "image/image_file.h"
 #include "readout/event_readout.h"
 #include "runner/readout_run.h"
 #include "summary/run_summary.h"
 #include "tests/readout/readout_fixture.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 namespace {
 
@@ -77,6 +82,35 @@ TEST_F(ReadoutRunTest, AnEndingThatLeavesTheFilesAloneStillGetsThemFinished) {
         runEvents(false, [&](const std::function<void()>&) { (void)port.SetOpen(false); });
     EXPECT_EQ(end.result.outcome, ReadoutOutcome::Completed);
     EXPECT_GT(QFileInfo(QStringLiteral("zorvan.xls")).size(), 0);
+}
+
+TEST_F(ReadoutRunTest, TheLastWriteOfACutReadoutThatFailsIsReportedLikeAnyOther) {
+    GenerateOptions options;
+    options.events = 40;
+    options.sums = 0;
+    sim.Generate(options);
+    int records = 0;
+    host.onProgress = [&](int) { breakRequested = ++records == 10; };
+    // Another program holds the archive's write lock from the end of the
+    // exchange on: the blocks the cut readout still holds cannot go in.
+    const QString connection = QStringLiteral("holder");
+    bool locked = false;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        holder.setDatabaseName(ArchiveFolder() + QLatin1Char('/') + ArchiveDatabase::FileName);
+        const ReadoutRunEnd end = runEvents(false, [&](const std::function<void()>& finishFiles) {
+            (void)port.SetOpen(false);
+            locked = holder.open() && QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+            finishFiles();
+        });
+        EXPECT_TRUE(locked);
+        EXPECT_EQ(end.result.outcome, ReadoutOutcome::Break);
+        EXPECT_TRUE(end.archiveError.startsWith(QStringLiteral("база архива занята")))
+            << qPrintable(end.archiveError);
+        (void)QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
 }
 
 } // namespace

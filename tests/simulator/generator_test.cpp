@@ -290,3 +290,36 @@ TEST(HistoryGenerator, ProgramHistoryIsThatOfTheIdentifiedCrane) {
     EXPECT_LT(erase, minutes(m.Get(M::MainSelector, M::SumSlotAddress(0), M::SumSize)));
     EXPECT_LT(erase, minutes(m.Get(M::MainSelector, M::EventSlotAddress(0), M::EventSize)));
 }
+
+TEST(HistoryGenerator, RecordsAddedAtARevisitLieBetweenTheNewestRecordAndTheClock) {
+    GenerateOptions o;
+    o.newest = newest;
+    o.events = 40;
+    o.sums = 20;
+    // Few minutes or many between the visits: never a record dated after
+    // the clock, never one before the newest already there.
+    for (const int gap : {5, 100000}) {
+        SCOPED_TRACE(gap);
+        M m = generated(o);
+        const int firstEvent = M::EventSlotIndex(m.EventPointer()) + 1;
+        const int firstSum = M::SumSlotIndex(m.SumPointer()) + 1;
+        const QDateTime clock = newest.addSecs(60LL * gap);
+        AppendHistoryUntil(m, 300, 100, 3, clock);
+        const qint64 after = minutes(M::TimeBytes(newest));
+        const qint64 until = minutes(M::TimeBytes(clock));
+        qint64 previous = after;
+        for (int i = 0; i < 300; ++i) {
+            const qint64 t = minutes(m.Get(4, M::EventSlotAddress(firstEvent + i), 11));
+            EXPECT_GE(t, previous); // in the order written
+            EXPECT_GT(t, after);
+            EXPECT_LE(t, until);
+            previous = t;
+        }
+        EXPECT_EQ(minutes(m.Get(4, M::CurrentEventAddress, 11)), until);
+        for (int i = 0; i < 100; ++i) {
+            const qint64 t = minutes(m.Get(4, M::SumSlotAddress(firstSum + i), 16));
+            EXPECT_GT(t, after);
+            EXPECT_LE(t, until);
+        }
+    }
+}

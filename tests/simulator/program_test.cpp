@@ -1,6 +1,11 @@
 #include "pty_client.h"
+#include "simulator/com_binding.h"
+#include "simulator/recorder_memory.h"
+#include "simulator/recorder_sim.h"
 #include "simulator/sim_options.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -120,6 +125,7 @@ TEST(SimOptions, DefaultsGenerateAHistory) {
 TEST(SimOptions, BadValuesAreRefused) {
     const QStringList cases[] = {
         {"recorder-sim", "--com", "0"},
+        {"recorder-sim", "--com", "100"}, // the tool's numbers end at 99
         {"recorder-sim", "--com", "x"},
         {"recorder-sim", "--baud", "-5"},
         {"recorder-sim", "--baud", "1234"}, // a speed the tool refuses too
@@ -169,6 +175,181 @@ TEST(RecorderSimProgram, ServesAndBindsAsComN) {
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+namespace {
+
+// Runs recorder-sim to its end (it is refused); exit code and standard error.
+std::pair<int, QString> refusedRun(const QStringList& args, const QProcessEnvironment& env) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(RECORDER_SIM_PROGRAM), args);
+    if (!process.waitForFinished(5000)) {
+        terminate(process);
+        return {-1, QStringLiteral("still running")};
+    }
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty()); // never READY
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(RecorderSimProgram, NeverChangesOrRemovesAnEntryItDidNotMake) {
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), ports.path());
+    const QString com1 = ports.filePath(QStringLiteral("com1"));
+    const QString com3 = ports.filePath(QStringLiteral("com3"));
+    const QString com4 = ports.filePath(QStringLiteral("com4"));
+    // The user's adapters: one there, one unplugged for now.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), com3));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyUSB97"), com4));
+    for (const QString& com : {QStringLiteral("3"), QStringLiteral("4")}) {
+        const auto [code, error] = refusedRun({"--com", com}, env);
+        EXPECT_EQ(code, 1) << qPrintable(com);
+        EXPECT_EQ(error.count(QLatin1Char('\n')), 1) << qPrintable(error);
+        EXPECT_TRUE(error.contains(com == QLatin1String("3") ? QStringLiteral("/dev/null")
+                                                             : QStringLiteral("/dev/ttyUSB97")))
+            << qPrintable(error);
+        EXPECT_TRUE(error.contains(QStringLiteral("--com 1"))) << qPrintable(error);
+    }
+    EXPECT_EQ(QFileInfo(com3).symLinkTarget(), QStringLiteral("/dev/null"));
+    EXPECT_EQ(QFileInfo(com4).symLinkTarget(), QStringLiteral("/dev/ttyUSB97"));
+
+    // A second simulator does not steal the first one's number.
+    QProcess first;
+    const QString device = startProgram(first, {"--com", "1"}, env);
+    ASSERT_FALSE(device.isEmpty());
+    const auto [code, error] = refusedRun({"--com", "1"}, env);
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(error.contains(device) && error.contains(QStringLiteral("--com 2")))
+        << qPrintable(error);
+    EXPECT_EQ(QFileInfo(com1).symLinkTarget(), device);
+    terminate(first);
+    EXPECT_FALSE(QFileInfo(com1).isSymLink());
+    EXPECT_EQ(QFileInfo(com3).symLinkTarget(), QStringLiteral("/dev/null"));
+
+    // Numbers the tool has not are refused before anything is touched.
+    EXPECT_EQ(refusedRun({"--com", "100"}, env).first, 2);
+    EXPECT_EQ(refusedRun({"--com", "0"}, env).first, 2);
+}
+
+TEST(RecorderSimProgram, TakesOverAKilledSimulatorsLinkAndRemovesOnlyItsOwn) {
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), ports.path());
+    const QString com2 = ports.filePath(QStringLiteral("com2"));
+    // Left by a simulator killed with SIGKILL: its terminal is gone.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/987654"), com2));
+    QProcess process;
+    const QString device = startProgram(process, {"--com", "2"}, env);
+    ASSERT_FALSE(device.isEmpty()) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(QFileInfo(com2).symLinkTarget(), device);
+    // The user points the number elsewhere meanwhile: that stays.
+    ASSERT_TRUE(QFile::remove(com2));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), com2));
+    terminate(process);
+    EXPECT_EQ(QFileInfo(com2).symLinkTarget(), QStringLiteral("/dev/null"));
+
+    // A killed simulator's terminal may have a new owner by now: the note of
+    // who made the link tells whether its maker has ended.
+    RecorderSimulator other;
+    ASSERT_TRUE(other.Start());
+    QProcess ended;
+    ended.start(QStringLiteral("true"), QStringList{});
+    ASSERT_TRUE(ended.waitForStarted(5000));
+    const qint64 endedPid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished(5000));
+    for (const auto& [com, maker] :
+         {std::pair{3, endedPid}, std::pair{4, qint64(QCoreApplication::applicationPid())}}) {
+        const QString link = ports.filePath(QStringLiteral("com%1").arg(com));
+        ASSERT_TRUE(QFile::link(other.DevicePath(), link));
+        QFile note(OwnerNotePath(ports.path(), com));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(note).absolutePath()));
+        ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+        note.write(QStringLiteral("%1 %2\n").arg(maker).arg(other.DevicePath()).toLocal8Bit());
+        note.close();
+        QProcess again;
+        const QString served = startProgram(again, {"--com", QString::number(com)}, env);
+        if (com == 3) {
+            EXPECT_FALSE(served.isEmpty()) << again.readAllStandardError().toStdString();
+            EXPECT_EQ(QFileInfo(link).symLinkTarget(), served);
+            terminate(again);
+            EXPECT_FALSE(QFileInfo(link).isSymLink());
+        } else {
+            EXPECT_TRUE(served.isEmpty()); // its maker lives: refused
+            again.waitForFinished(5000);
+            EXPECT_EQ(again.exitCode(), 1);
+            EXPECT_EQ(QFileInfo(link).symLinkTarget(), other.DevicePath());
+        }
+    }
+}
+
+namespace {
+
+// What a run of recorder-sim serves: its pointer block, oldest event record,
+// current event record and clock, each a reply's data bytes.
+struct Served {
+    QByteArray pointers, oldest, current, clock;
+};
+
+Served serve(const QStringList& args, const QProcessEnvironment& env) {
+    QProcess process;
+    const QString device = startProgram(process, args, env);
+    EXPECT_FALSE(device.isEmpty()) << process.readAllStandardError().toStdString();
+    Served served;
+    {
+        PtyClient client(device);
+        served.pointers = client.Exchange(ReadRequest(0, 8, 6), 11).mid(1, 8);
+        served.oldest = client.Exchange(ReadRequest(0x30000, 11, 4), 14).mid(1, 11);
+        served.current = client.Exchange(ReadRequest(120, 11, 4), 14).mid(1, 11);
+        served.clock = client.Exchange(ReadRequest(0, 5, 7), 8).mid(1, 5);
+    }
+    terminate(process);
+    EXPECT_EQ(process.exitCode(), 0);
+    return served;
+}
+
+qint64 minutesOf(const QByteArray& time) {
+    const QDateTime t = RecorderMemory::TimeOf(time.left(5));
+    EXPECT_TRUE(t.isValid()) << Hex(time).constData();
+    return t.toSecsSinceEpoch() / 60;
+}
+
+} // namespace
+
+TEST(RecorderSimProgram, KeepsItsMemoryFromOneRunToTheNextAsARecorderDoes) {
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZORVAN_PORTS"), ports.path());
+    const QStringList content{"--com", "7", "--events", "30", "--sums", "10"};
+    const QStringList fiveMore{"--append-events", "5"};
+    // The crane works between the visits: new records after the newest,
+    // none dated after the recorder clock.
+    const Served first = serve(content + fiveMore, env);
+    ASSERT_EQ(first.oldest.size(), 11);
+    EXPECT_LE(minutesOf(first.current), minutesOf(first.clock));
+    // Started again, it serves what it served.
+    const Served again = serve(content, env);
+    EXPECT_EQ(Hex(again.pointers), Hex(first.pointers));
+    EXPECT_EQ(Hex(again.oldest), Hex(first.oldest));
+    EXPECT_EQ(Hex(again.current), Hex(first.current));
+
+    const Served revisit = serve(content + fiveMore, env);
+    EXPECT_EQ(Hex(revisit.oldest), Hex(first.oldest));
+    const auto eventPointer = [](const QByteArray& p) {
+        return std::uint8_t(p[1]) << 16 | std::uint8_t(p[2]) << 8 | std::uint8_t(p[3]);
+    };
+    EXPECT_EQ(eventPointer(revisit.pointers), eventPointer(first.pointers) + 5 * 11);
+    EXPECT_GE(minutesOf(revisit.current), minutesOf(first.current));
+    EXPECT_LE(minutesOf(revisit.current), minutesOf(revisit.clock));
+
+    // Other content options: another recorder, with a memory of its own.
+    const Served other = serve(content + QStringList{"--seed", "5"}, env);
+    EXPECT_NE(Hex(other.oldest), Hex(first.oldest));
 }
 
 TEST(RecorderSimProgram, LogsRequestsAndSavesItsImage) {
