@@ -50,12 +50,7 @@ bool NetStream::open(int baud, QString& error) {
             (void)waitFor([&] { return codec_.ReportedBaud() != 0 || closed(); }, until);
         }
         if (closed() || codec_.ReportedBaud() == 0) {
-            const bool refused = codec_.ComPortRefused() || (!closed() && codec_.ComPortAgreed());
-            error = closed() ? failureText()
-                    : refused
-                        ? QStringLiteral("порт %1 не принимает настройки линии (RFC 2217)")
-                              .arg(address_.HostPort())
-                        : QStringLiteral("%1 не отвечает по RFC 2217").arg(address_.HostPort());
+            error = closed() ? failureText() : handshakeFailure();
             socket_.abort();
             return false;
         }
@@ -176,6 +171,14 @@ bool NetStream::waitFor(const std::function<bool()>& done,
         dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     }
     return true;
+}
+
+QString NetStream::handshakeFailure() const {
+    // Agreed to be told the line and then silent about it, or never agreed.
+    if (codec_.ComPortRefused() || codec_.ComPortAgreed())
+        return QStringLiteral("порт %1 не принимает настройки линии (RFC 2217)")
+            .arg(address_.HostPort());
+    return QStringLiteral("%1 не отвечает по RFC 2217").arg(address_.HostPort());
 }
 
 QString NetStream::failureText() const {

@@ -63,7 +63,10 @@ private:
     // Blocks in the event loop until done() or the opening's time is up.
     [[nodiscard]] bool waitFor(const std::function<bool()>& done,
                                std::chrono::steady_clock::time_point until);
+    // The text of a failed connection, by the socket's error.
     [[nodiscard]] QString failureText() const;
+    // The text of a connection that stands but did not take the line settings.
+    [[nodiscard]] QString handshakeFailure() const;
 
     QTcpSocket socket_;
     NetAddress address_;

@@ -1,18 +1,22 @@
 #include "link/pordt.h"
 
 #include "link/net_address.h"
+#include "link/net_stream.h"
+#include "link/serial_stream.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
 
-Pordt::Pordt() {
+Pordt::Pordt()
+    : serial_(std::make_unique<SerialStream>()), net_(std::make_unique<NetStream>()),
+      line_(serial_.get()) {
     // A device that went away (adapter unplugged, line hung up, connection
     // broken) closes its stream; the link fails every exchange at once until
     // the next opening.
-    serial_.onLost = [this](const QString& text) { lose(text); };
-    net_.onLost = [this](const QString& text) { lose(text); };
+    serial_->onLost = [this](const QString& text) { lose(text); };
+    net_->onLost = [this](const QString& text) { lose(text); };
 }
 
 Pordt::~Pordt() {
@@ -107,11 +111,11 @@ bool Pordt::SetOpen(bool open) {
 
     const QString path = address_.isEmpty() ? DevicePath(comNumber_) : address_;
     if (const std::optional<NetAddress> address = ParseNetAddress(path)) {
-        net_.setAddress(*address);
-        line_ = &net_;
+        net_->setAddress(*address);
+        line_ = net_.get();
     } else {
-        serial_.setPath(path);
-        line_ = &serial_;
+        serial_->setPath(path);
+        line_ = serial_.get();
     }
     QString error;
     if (!line_->open(baud_, error))
@@ -129,8 +133,16 @@ bool Pordt::TakeLoss() {
 
 QString Pordt::LossText() const {
     if (OnNetwork())
-        return QStringLiteral("соединение с %1 разорвано").arg(net_.address().HostPort());
+        return QStringLiteral("соединение с %1 разорвано").arg(net_->address().HostPort());
     return QStringLiteral("Порт COM%1 закрыт: устройство отключено").arg(comNumber_);
+}
+
+QSerialPort& Pordt::Device() {
+    return serial_->port();
+}
+
+bool Pordt::OnNetwork() const {
+    return line_ == net_.get();
 }
 
 bool Pordt::ensureOpen() {

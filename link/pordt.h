@@ -1,13 +1,15 @@
 #pragma once
 
-#include "link/net_stream.h"
-#include "link/serial_stream.h"
-
 #include <QByteArray>
 #include <QSerialPort>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+
+class LineStream;
+class NetStream;
+class SerialStream;
 
 // The port to the recorder: always 8 data bits, no parity, 1 stop bit, no
 // flow control, DTR and RTS raised, opened exclusively. It is a local serial
@@ -108,20 +110,21 @@ public:
     [[nodiscard]] static QString PortFolder();
 
     // The local serial port underneath (readyRead), when the port is one.
-    [[nodiscard]] QSerialPort& Device() { return serial_.port(); }
+    [[nodiscard]] QSerialPort& Device();
     // The network connection underneath, when the port is one.
-    [[nodiscard]] const NetStream& Network() const { return net_; }
-    [[nodiscard]] bool OnNetwork() const { return line_ == &net_; }
+    [[nodiscard]] const NetStream& Network() const { return *net_; }
+    [[nodiscard]] bool OnNetwork() const;
 
 private:
     bool fail(const QString& text);
     [[nodiscard]] bool ensureOpen();
     void lose(const QString& text);
 
-    SerialStream serial_;
-    NetStream net_;
+    // Held apart so that the link's users do not build against sockets.
+    std::unique_ptr<SerialStream> serial_;
+    std::unique_ptr<NetStream> net_;
     // The stream of the port as last opened.
-    LineStream* line_ = &serial_;
+    LineStream* line_ = nullptr;
     int comNumber_ = 1;
     QString address_;
     int baud_ = 9600;

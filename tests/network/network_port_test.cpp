@@ -2,6 +2,7 @@
 // the far port's speed, and a port folder's text entry.
 
 #include "link/dtrans.h"
+#include "link/net_stream.h"
 #include "link/port_finder.h"
 #include "tests/network/ser2net_fixture.h"
 
