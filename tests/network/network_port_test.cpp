@@ -1,10 +1,12 @@
 // The port on the network at the link's level: bytes full of 0xFF both ways,
-// the far port's speed, and a port folder's text entry.
+// the far port's speed, a port folder's text entry and a silent server.
 
 #include "link/dtrans.h"
 #include "link/net_stream.h"
 #include "link/port_finder.h"
 #include "tests/network/ser2net_fixture.h"
+
+#include <QElapsedTimer>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -122,6 +124,23 @@ TEST_F(NetworkPortTest, ATextEntryMakesACommonComNumberOfANetworkPort) {
     // A text file that holds no address is no port.
     EXPECT_FALSE(port.SetComNumber(4));
     EXPECT_EQ(port.LastError(), Pordt::BadIdText);
+}
+
+// A telnet server that never takes up RFC 2217 (the wrong port of a device
+// server, or one in another mode) fails the opening after the connection
+// limit, not after the exchanges' retries.
+TEST_F(NetworkPortTest, ASilentServerFailsTheOpeningAtTheConnectionLimit) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(port.SetAddress(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())));
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(port.SetOpen(true));
+    EXPECT_EQ(port.LastError(),
+              QStringLiteral("127.0.0.1:%1 не отвечает по RFC 2217").arg(silent.serverPort()));
+    EXPECT_GE(t.elapsed(), NetStream::ConnectLimit.count() - 100);
+    EXPECT_LT(t.elapsed(), NetStream::ConnectLimit.count() + 2000);
+    EXPECT_FALSE(port.Open());
 }
 
 } // namespace
