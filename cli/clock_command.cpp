@@ -31,7 +31,7 @@ int RunClock(const Invocation& in) {
     }
 
     RecorderSession session(in.console, in.breakSignal);
-    if (!session.Begin(s.ComPortNumber, s.BaudRate))
+    if (!session.Begin(s.ComPortNumber, s.BaudRate, PortAddressOption(in.options)))
         return LinkExitCode(false, in.breakSignal.Interrupted());
     // As the clock dialog does it, or the clock alone.
     const bool done =

@@ -2,6 +2,7 @@
 
 #include "cli/console.h"
 #include "cli/exit_codes.h"
+#include "link/net_address.h"
 #include "settings/baud_step.h"
 #include "settings/readout_settings.h"
 
@@ -85,6 +86,11 @@ void AddLineOptions(QCommandLineParser& p) {
     p.addOption({QStringLiteral("com"),
                  QStringLiteral("Serial port number n (COM n), 1-99. Default: the settings' port."),
                  QStringLiteral("n")});
+    p.addOption({QStringLiteral("port"),
+                 QStringLiteral("A port on the network instead of COM n: tcp://HOST:PORT (a "
+                                "device server's raw TCP mode) or rfc2217://HOST:PORT (telnet "
+                                "with RFC 2217, which sets the far port's speed)."),
+                 QStringLiteral("url")});
     p.addOption({QStringLiteral("baud"),
                  QStringLiteral("Line speed: 1200, 2400, 4800 or 9600. Default: the settings'."),
                  QStringLiteral("bd")});
@@ -193,6 +199,19 @@ bool ResolveSettings(const QCommandLineParser& p, MessageGateway& messages, Sett
         messages.inform(MessageIcon::Error, load.Message());
     s = SettingsAsShown(s);
 
+    if (Given(p, QStringLiteral("port"))) {
+        if (Given(p, QStringLiteral("com"))) {
+            error = QStringLiteral("--com and --port exclude each other");
+            return false;
+        }
+        if (!ParseNetAddress(p.value(QStringLiteral("port")))) {
+            error = QStringLiteral("--port takes tcp://HOST:PORT or rfc2217://HOST:PORT, not '%1'")
+                        .arg(p.value(QStringLiteral("port")));
+            return false;
+        }
+        // No COM number: what was read did not come from one.
+        s.ComPortNumber = 0;
+    }
     if (!IntegerOption(p, QStringLiteral("com"), ComPortRange, s.ComPortNumber, error) ||
         !IntegerOption(p, QStringLiteral("max-moment"), FullScaleRange, s.MaxMoment, error) ||
         !IntegerOption(p, QStringLiteral("max-weight"), FullScaleRange, s.MaxWeight, error))
@@ -217,6 +236,10 @@ bool ResolveSettings(const QCommandLineParser& p, MessageGateway& messages, Sett
     if (weight || moment)
         s.WeightMode = weight;
     return true;
+}
+
+QString PortAddressOption(const QCommandLineParser& p) {
+    return Given(p, QStringLiteral("port")) ? p.value(QStringLiteral("port")).trimmed() : QString();
 }
 
 OutputChoice FilesFromOptions(const QCommandLineParser& p) {

@@ -53,7 +53,7 @@ struct ParsedCommandLine {
 [[nodiscard]] ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 // The options shared by several subcommands.
-void AddLineOptions(QCommandLineParser& p);   // --com, --baud
+void AddLineOptions(QCommandLineParser& p);   // --com, --port, --baud
 void AddRatingOptions(QCommandLineParser& p); // --weight, --moment, --max-moment, --max-weight
 void AddOutputOptions(QCommandLineParser& p); // --xls, --txt, --hex, --out
 void AddQuietOption(QCommandLineParser& p);   // --quiet
@@ -65,6 +65,10 @@ void AddQuietOption(QCommandLineParser& p);   // --quiet
 // error for an option value that is not allowed.
 [[nodiscard]] bool ResolveSettings(const QCommandLineParser& p, MessageGateway& messages,
                                    Settings& s, QString& error);
+
+// The network address given by --port (ResolveSettings checked it and set
+// the COM number to 0); empty without it.
+[[nodiscard]] QString PortAddressOption(const QCommandLineParser& p);
 
 // The files chosen by --xls, --txt and --hex: exactly those given, or the
 // spreadsheet file alone (as the window starts) when none is given.

@@ -54,7 +54,7 @@ int RunInfo(const Invocation& in) {
         return UsageFailure(in.console, QStringLiteral("info"), error);
 
     RecorderSession session(in.console, in.breakSignal);
-    if (!session.Begin(s.ComPortNumber, s.BaudRate))
+    if (!session.Begin(s.ComPortNumber, s.BaudRate, PortAddressOption(in.options)))
         return LinkExitCode(false, in.breakSignal.Interrupted());
 
     // The pauses of the readouts between the same requests.

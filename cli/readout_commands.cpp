@@ -85,7 +85,8 @@ int RunEvents(const Invocation& in) {
         return exitCode;
 
     RecorderSession session(in.console, in.breakSignal);
-    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
+    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate,
+                       PortAddressOption(in.options)))
         return LinkExitCode(false, in.breakSignal.Interrupted());
     session.ShowStages();
     const Settings& s = setup.settings;
@@ -116,7 +117,8 @@ int RunSummator(const Invocation& in) {
         return exitCode;
 
     RecorderSession session(in.console, in.breakSignal);
-    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate))
+    if (!session.Begin(setup.settings.ComPortNumber, setup.settings.BaudRate,
+                       PortAddressOption(in.options)))
         return LinkExitCode(false, in.breakSignal.Interrupted());
     session.ShowStages();
     SumReadout readout(session, session.Requests, session.BreakRequested, session.Messages(),

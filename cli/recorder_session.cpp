@@ -77,8 +77,9 @@ RecorderSession::~RecorderSession() {
     breakSignal_.Watch(nullptr);
 }
 
-bool RecorderSession::Begin(int com, int baud) {
+bool RecorderSession::Begin(int com, int baud, const QString& address) {
     (void)Port.SetComNumber(com);
+    (void)Port.SetAddress(address);
     (void)Port.SetBaud(baud);
     if (!Port.SetOpen(true)) {
         console_.inform(MessageIcon::Error, Port.LastError());

@@ -46,8 +46,9 @@ public:
     RecorderSession(const RecorderSession&) = delete;
     RecorderSession& operator=(const RecorderSession&) = delete;
 
-    // Opens COM com at baud; false after the port's own message.
-    [[nodiscard]] bool Begin(int com, int baud);
+    // Opens COM com at baud, or the network address when one is given;
+    // false after the port's own message.
+    [[nodiscard]] bool Begin(int com, int baud, const QString& address = QString());
     // Closes the port; harmless when it is closed.
     void End();
     // From now on the progress line tells what is being read until the

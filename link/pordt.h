@@ -5,14 +5,22 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
-// The serial port to the recorder: always 8 data bits, no parity, 1 stop bit,
-// no flow control, DTR and RTS raised, opened exclusively.
+class LineStream;
+class NetStream;
+class SerialStream;
+
+// The port to the recorder: always 8 data bits, no parity, 1 stop bit, no
+// flow control, DTR and RTS raised, opened exclusively. It is a local serial
+// port or a serial device server's port on the network (see NetAddress); the
+// link above sees no difference.
 //
-// COM n is found like this: a link named "comN" in the port folder
-// ($ZORVAN_PORTS, else ~/.config/zorvan/ports) wins; otherwise COM1-32 are
+// COM n is found like this: an entry named "comN" in the port folder
+// ($ZORVAN_PORTS, else ~/.config/zorvan/ports) wins, a link to a device or a
+// small text file holding a network address; otherwise COM1-32 are
 // /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31. On
-// Windows COM n is "COMn".
+// Windows COM n is "COMn" unless the port folder holds a text entry for it.
 //
 // Failures come back as a false result with `LastError` holding the text the
 // user is shown.
@@ -34,6 +42,12 @@ public:
     [[nodiscard]] int ComNumber() const { return comNumber_; }
     // Stores n; an open port is closed and opened again on port n.
     bool SetComNumber(int n);
+
+    // A network address ("tcp://HOST:PORT", "rfc2217://HOST:PORT") to open
+    // instead of COM n, ComNumber() staying as it is; empty goes back to COM
+    // n. An open port is opened again there.
+    bool SetAddress(const QString& address);
+    [[nodiscard]] const QString& Address() const { return address_; }
 
     [[nodiscard]] int Baud() const { return baud_; }
     // Stores b; an open line is reprogrammed at once.
@@ -85,24 +99,36 @@ public:
     [[nodiscard]] bool Lost() const { return lost_; }
     // True once for each loss: for the one log line that tells of it.
     [[nodiscard]] bool TakeLoss();
+    // That line: "Порт COMn закрыт: устройство отключено", or for a network
+    // port "соединение с HOST:PORT разорвано".
+    [[nodiscard]] QString LossText() const;
 
-    // Where COM n leads on this machine; empty when it leads nowhere.
+    // Where COM n leads on this machine: a device, or the network address of
+    // a text entry ("tcp://HOST:PORT"); empty when it leads nowhere.
     [[nodiscard]] static QString DevicePath(int comNumber);
     // The port folder searched first for links named "comN".
     [[nodiscard]] static QString PortFolder();
 
-    // The underlying port, for the link's waits (readyRead).
-    [[nodiscard]] QSerialPort& Device() { return port_; }
+    // The local serial port underneath (readyRead), when the port is one.
+    [[nodiscard]] QSerialPort& Device();
+    // The network connection underneath, when the port is one.
+    [[nodiscard]] const NetStream& Network() const { return *net_; }
+    [[nodiscard]] bool OnNetwork() const;
 
 private:
     bool fail(const QString& text);
     [[nodiscard]] bool ensureOpen();
+    void lose(const QString& text);
 
-    QSerialPort port_;
+    // Held apart so that the link's users do not build against sockets.
+    std::unique_ptr<SerialStream> serial_;
+    std::unique_ptr<NetStream> net_;
+    // The stream of the port as last opened.
+    LineStream* line_ = nullptr;
     int comNumber_ = 1;
+    QString address_;
     int baud_ = 9600;
     QString lastError_;
     bool lost_ = false;
     bool lossUntold_ = false;
-    int wakeCount_ = 0;
 };

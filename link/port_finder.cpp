@@ -1,5 +1,6 @@
 #include "link/port_finder.h"
 
+#include "link/net_address.h"
 #include "link/pordt.h"
 
 #include <QDir>
@@ -47,11 +48,12 @@ QString DeviceOf(const QSerialPortInfo& info) {
 
 // The port folder's link for COM n, when there is one.
 QString LinkOf(int n) {
+    const QString path = Pordt::PortFolder() + QStringLiteral("/com%1").arg(n);
 #ifdef Q_OS_WIN
-    Q_UNUSED(n);
-    return QString();
+    // Only a text entry for a network port counts there.
+    return EntryAddress(path) ? QFileInfo(path).absoluteFilePath() : QString();
 #else
-    const QFileInfo link(Pordt::PortFolder() + QStringLiteral("/com%1").arg(n));
+    const QFileInfo link(path);
     return link.isSymLink() || link.exists() ? link.absoluteFilePath() : QString();
 #endif
 }
@@ -80,6 +82,11 @@ QHash<QString, QString> StableNames() {
     }
 #endif
     return names;
+}
+
+QString NetworkDescription(const NetAddress& address) {
+    return address.mode == NetAddress::Rfc2217 ? QStringLiteral("сетевой порт, RFC 2217")
+                                               : QStringLiteral("сетевой порт, TCP");
 }
 
 QString Details(const SerialPortEntry& port) {
@@ -123,11 +130,25 @@ QList<SerialPortEntry> FindSerialPorts() {
         ports << port;
     }
 
-    // Links may lead to what the system does not count as a serial port.
+    // Links may lead to what the system does not count as a serial port, and
+    // text entries to a port on the network.
     for (int n = 1; n <= HighestComNumber; ++n) {
         if (LinkOf(n).isEmpty())
             continue;
         const QString device = Resolved(Pordt::DevicePath(n));
+        if (const std::optional<NetAddress> address = ParseNetAddress(device)) {
+            const bool listed =
+                std::any_of(ports.cbegin(), ports.cend(),
+                            [&](const SerialPortEntry& p) { return p.device == device; });
+            if (!listed) {
+                SerialPortEntry port;
+                port.device = device;
+                port.comNumbers = numbers.value(device);
+                port.description = NetworkDescription(*address);
+                ports << port;
+            }
+            continue;
+        }
         const bool listed =
             std::any_of(ports.cbegin(), ports.cend(),
                         [&](const SerialPortEntry& p) { return p.device == device; });
@@ -190,8 +211,15 @@ QString DescribeComNumber(int comNumber) {
     if (path.isEmpty())
         return name + QStringLiteral(" никуда не ведет");
 
-    // A link whose device is gone names that device, not itself.
     const QString link = LinkOf(comNumber);
+    if (const std::optional<NetAddress> address = ParseNetAddress(path)) {
+        QStringList lines{name + QStringLiteral(": ") + path};
+        if (!link.isEmpty())
+            lines << QStringLiteral("по записи ") + QDir::toNativeSeparators(link);
+        lines << NetworkDescription(*address);
+        return lines.join(QLatin1Char('\n'));
+    }
+    // A link whose device is gone names that device, not itself.
     const QString target = link.isEmpty() ? QString() : QFileInfo(link).symLinkTarget();
     const bool dangling = !target.isEmpty() && !QFileInfo::exists(path);
     QStringList lines{name + QStringLiteral(": ") + (dangling ? target : path)};

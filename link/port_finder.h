@@ -7,9 +7,10 @@
 #include <cstdint>
 
 // Which serial ports this machine has, and which COM number leads to each, by
-// the rules of Pordt::DevicePath (a "comN" link in the port folder first, then
+// the rules of Pordt::DevicePath (a "comN" entry in the port folder first, then
 // the COM1-32/33-64/65-96 convention). For the user who must tell which
-// number to give the program; nothing here opens a port.
+// number to give the program; nothing here opens a port. A text entry's port
+// on the network is listed with its address as the device.
 
 // One serial device that exists.
 struct SerialPortEntry {

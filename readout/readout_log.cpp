@@ -18,7 +18,7 @@ void ReadoutLog::Line(const QString& text) {
 
 void ReadoutLog::Failure(const QString& text, std::int32_t code) {
     if (port_ && port_->TakeLoss())
-        Line(QStringLiteral("Порт COM%1 закрыт: устройство отключено").arg(port_->ComNumber()));
+        Line(port_->LossText());
     Line(text + QStringLiteral("Error ") + QString::number(code));
 }
 
