@@ -376,7 +376,11 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     ASSERT_NE(PgCluster::Instance(), nullptr);
     const QString db = PgCluster::Instance()->NewDatabase();
     QTemporaryDir home;
-    const KnownCrane crane = Make(NameplateIdent(70, "20 t", "A5"), 200, 20, {4, 0, 0, 0});
+    // No commissioning date: its rate is that of its cycles' own span.
+    QByteArray ident = NameplateIdent(70, "20 t", "A5");
+    ident.replace(NameplateField::Commissioned - 1, NameplateField::CommissionedWidth,
+                  QByteArray(NameplateField::CommissionedWidth, ' '));
+    const KnownCrane crane = Make(ident, 200, 20, {4, 0, 0, 0});
     AddToArchive(home.path(), crane.ident, crane.blocks);
     ASSERT_EQ(RunCli({QStringLiteral("push"), QStringLiteral("--db"), db}, home.path()).exitCode,
               0);
@@ -396,8 +400,35 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
              {{QStringLiteral("PGDATESTYLE"), QStringLiteral("German")},
               {QStringLiteral("PGTZ"), QStringLiteral("Asia/Tokyo")},
               {QStringLiteral("PGCLIENTENCODING"), QStringLiteral("LATIN1")},
-              {QStringLiteral("PGOPTIONS"), QStringLiteral("-c intervalstyle=sql_standard")}});
+              {QStringLiteral("PGOPTIONS"),
+               QStringLiteral("-c intervalstyle=sql_standard -c datestyle=German,DMY -c "
+                              "timezone=Asia/Tokyo -c lc_numeric=C")}});
     EXPECT_EQ(german, plain);
+
+    // The figures themselves, times included, also when the connection
+    // string asks for other settings.
+    auto figures = [&](const QString& options) {
+        PgConnection conn;
+        EXPECT_TRUE(conn.Connect(db + options)) << conn.Error().toStdString();
+        FleetData data;
+        QString error;
+        EXPECT_TRUE(QueryFleet(conn, At(2025, 6, 1, 8, 0), data, error)) << error.toStdString();
+        return data;
+    };
+    const FleetData a = figures({});
+    const FleetData b = figures(QStringLiteral(" options='-c datestyle=German,DMY -c "
+                                               "timezone=Asia/Tokyo'"));
+    ASSERT_EQ(a.cranes.size(), 1u);
+    ASSERT_EQ(b.cranes.size(), 1u);
+    const DutyInput& x = a.cranes[0].input;
+    const DutyInput& y = b.cranes[0].input;
+    EXPECT_EQ(x.cyclesOldest, crane.expected.cyclesOldest);
+    EXPECT_EQ(x.cyclesNewest, crane.expected.cyclesNewest);
+    EXPECT_EQ(y.cyclesOldest, x.cyclesOldest);
+    EXPECT_EQ(y.cyclesNewest, x.cyclesNewest);
+    EXPECT_EQ(Samples(y), Samples(x));
+    EXPECT_EQ(b.cranes[0].duty.group, a.cranes[0].duty.group);
+    EXPECT_EQ(b.eventsPerMonth, a.eventsPerMonth);
 }
 
 } // namespace
