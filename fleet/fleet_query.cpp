@@ -123,29 +123,32 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
             data.cranes.push_back(std::move(c));
         }
         // The months before now's from the sums, now's own month from the
-        // records up to now.
+        // records up to now; summed per crane and per month in one pass.
         const auto events = query(
             QStringLiteral(
-                "SELECT crane, to_char(month, 'YYYY-MM-DD'), reason, sum(records) FROM "
-                "zorvan.event_months WHERE month >= $1::date AND month < $2::date GROUP BY 1, 2, "
-                "3 UNION ALL SELECT crane, $4, reason, count(*) FROM zorvan.event_records WHERE "
-                "time >= "
-                "$2::date AND time <= $3::timestamp GROUP BY crane, reason"),
-            {since, monthStart, until, monthStart});
+                "SELECT crane, to_char(month, 'YYYY-MM-DD'), reason, sum(n) FROM (SELECT crane, "
+                "month, reason, records AS n FROM zorvan.event_months WHERE month >= $1::date AND "
+                "month < $2::date UNION ALL SELECT crane, $2::date, reason, 1 FROM "
+                "zorvan.event_records WHERE time >= $2::date AND time <= $3::timestamp) e GROUP BY "
+                "GROUPING SETS ((crane, reason), (month, reason))"),
+            {since, monthStart, until});
         if (!events.ok)
             return false;
         for (const auto& row : events.rows) {
             const auto kind = std::size_t(EventKindOf(std::uint8_t(row[2].toInt())));
             const int count = row[3].toInt();
-            data.cranes[at[row[0]]].events[kind] += count;
+            if (!row[0].isNull()) {
+                data.cranes[at[row[0]]].events[kind] += count;
+                continue;
+            }
             const QDate month = QDate::fromString(row[1], Qt::ISODate);
             for (auto& [m, counts] : data.eventsPerMonth)
                 if (m == month)
                     counts[kind] += count;
         }
         const auto weights =
-            query(Sql("SELECT crane, weight, sum(cycles), to_char(min(oldest), %T), "
-                      "to_char(max(newest), %T) FROM zorvan.sum_cycles GROUP BY 1, 2"));
+            query(Sql("SELECT crane, weight, cycles, to_char(oldest, %T), to_char(newest, %T) "
+                      "FROM zorvan.weight_cycles"));
         if (!weights.ok)
             return false;
         for (const auto& row : weights.rows)

@@ -14,7 +14,7 @@
 class PgConnection;
 
 // What the fleet page shows, taken from the fleet database by aggregate
-// queries over the sums every push keeps (event_months, sum_cycles,
+// queries over the sums every push keeps (event_months, weight_cycles,
 // counter_samples): a few rows per crane, never every record.
 
 struct FleetCrane {

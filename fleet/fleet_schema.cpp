@@ -82,7 +82,8 @@ const std::vector<const char*> Migrations[] = {
         " PRIMARY KEY (crane, year, weight))",
     },
     // 2: the summator records in the order the recorder wrote them, the
-    // counters' samples, the erase time, the event records by time. Records pushed before carry no
+    // counters' samples, the erase time, the event records and months by
+    // time, the cycles per weight without their years. Records pushed before carry no
     // order: the recorder's clock (then the address) is the best left.
     {
         "ALTER TABLE zorvan.sum_records ADD COLUMN seq bigint",
@@ -103,8 +104,21 @@ const std::vector<const char*> Migrations[] = {
         " time timestamp,"
         " cycles integer NOT NULL,"
         " PRIMARY KEY (crane, seq))",
-        // The events of the page's own month are counted up to its moment.
+        // The events of the page's own month are counted up to its moment,
+        // the months before from their sums.
         "CREATE INDEX event_records_time ON zorvan.event_records (time)",
+        "CREATE INDEX event_months_month ON zorvan.event_months (month)",
+        // The cycles per weight alone: a crane's years of history add no rows.
+        "CREATE TABLE zorvan.weight_cycles ("
+        " crane bigint NOT NULL REFERENCES zorvan.cranes(id),"
+        " weight smallint NOT NULL,"
+        " cycles bigint NOT NULL,"
+        " oldest timestamp,"
+        " newest timestamp,"
+        " PRIMARY KEY (crane, weight))",
+        "INSERT INTO zorvan.weight_cycles SELECT crane, weight, sum(cycles), min(oldest), "
+        "max(newest) FROM zorvan.sum_cycles GROUP BY crane, weight",
+        "DROP TABLE zorvan.sum_cycles",
         "INSERT INTO zorvan.counter_samples SELECT crane, seq, time, total_cycles FROM (SELECT "
         "crane, seq, time, total_cycles, lag(total_cycles) OVER w AS before, lead(total_cycles) "
         "OVER w AS after FROM zorvan.sum_records WHERE total_cycles IS NOT NULL WINDOW w AS "

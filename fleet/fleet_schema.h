@@ -17,7 +17,7 @@ class PgConnection;
 // sum_records      every distinct summator record read from a crane, with its
 //                  place in the order the recorder wrote them (seq)
 // event_months     per crane, month and reason: how many event records
-// sum_cycles       per crane, year and weight: how many cycles
+// weight_cycles    per crane and weight: how many cycles
 // counter_samples  per crane, the total-cycle counter of its oldest and newest
 //                  summator record and of both sides of every drop (a reset)
 //

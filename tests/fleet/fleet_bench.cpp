@@ -225,11 +225,13 @@ TEST(FleetBench, PageOfALongHistory) {
         "INSERT INTO zorvan.event_records SELECT c.id, 196608 + 11 * k, int4send(k) || "
         "int8send(c.id), '2026-06-01'::timestamp + k * interval '1 hour', 64 + k % 8, 10, 20, "
         "1, 2, 3 FROM zorvan.cranes c, generate_series(0, 19) k",
-        "INSERT INTO zorvan.sum_cycles SELECT c.id, 2016 + y, w, 100 + (c.id + y * w) % 500, "
-        "make_timestamp(2016 + y, 1, 1, 0, 0, 0), make_timestamp(2016 + y, 12, 31, 23, 0, 0) "
-        "FROM zorvan.cranes c, generate_series(0, 9) y, generate_series(0, "
-        "(ARRAY[5, 10, 16, 25, 32])[(c.id - 1) % 5 + 1]) w",
-        "INSERT INTO zorvan.sum_records SELECT c.id, 399900 + k, 65536 + 16 * k, int4send(k) || "
+        "INSERT INTO zorvan.weight_cycles SELECT c.id, w, sum(100 + (c.id + y * w) % 500), "
+        "timestamp '2016-06-01', timestamp '2026-05-31' FROM zorvan.cranes c, "
+        "generate_series(0, 9) y, generate_series(0, (ARRAY[5, 10, 16, 25, 32])[(c.id - 1) % 5 "
+        "+ 1]) w GROUP BY c.id, w",
+        "INSERT INTO zorvan.sum_records (crane, seq, address, bytes, time, weight, reach, "
+        "total_weight, total_cycles, first_read, last_read, com_port) SELECT c.id, 399900 + k, "
+        "65536 + 16 * k, int4send(k) || "
         "int8send(c.id), '2026-05-31'::timestamp + k * interval '1 minute', 3, 25, 900000 + k, "
         "300000 + k, 1, 2, 3 FROM zorvan.cranes c, generate_series(1, 100) k",
         "INSERT INTO zorvan.counter_samples SELECT c.id, s.seq, s.time, s.cycles FROM "
@@ -247,25 +249,52 @@ TEST(FleetBench, PageOfALongHistory) {
                                                   "current_database()))"))
                                .Value(0, 0)));
 
+    // zorvan-cli fleet under GNU time (Debian's "time"), for its own
+    // processor time and largest resident size.
     QTemporaryDir out;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c log_min_duration_statement=0"));
+    cli.setProcessEnvironment(env);
+    const QStringList args{QStringLiteral(ZORVAN_CLI_PROGRAM),
+                           QStringLiteral("fleet"),
+                           QStringLiteral("--db"),
+                           conninfo,
+                           QStringLiteral("--out"),
+                           out.path(),
+                           QStringLiteral("--now"),
+                           QStringLiteral("15.06.2026 12:00")};
+    const QString gnuTime = QStringLiteral("/usr/bin/time");
+    const bool timed = QFileInfo::exists(gnuTime);
     timer.restart();
-    const CliRun run =
-        RunCli({QStringLiteral("fleet"), QStringLiteral("--db"), conninfo, QStringLiteral("--out"),
-                out.path(), QStringLiteral("--now"), QStringLiteral("15.06.2026 12:00")},
-               out.path());
+    if (timed)
+        cli.start(gnuTime,
+                  QStringList{QStringLiteral("-f"), QStringLiteral("TIME %U %S %M")} + args);
+    else
+        cli.start(args.first(), args.mid(1));
+    const CliRun run = Finish(cli);
     const qint64 ms = timer.elapsed();
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    long peakMb = -1;
-#ifdef Q_OS_UNIX
-    rusage usage{};
-    if (getrusage(RUSAGE_CHILDREN, &usage) == 0)
-        peakMb = usage.ru_maxrss / 1024;
-#endif
-    std::printf("zorvan-cli fleet over %d cranes: %lld ms, largest resident size %ld MB, page "
-                "%lld KB\n",
-                cranes, static_cast<long long>(ms), peakMb,
-                static_cast<long long>(
-                    QFileInfo(out.filePath(QStringLiteral("index.html"))).size() / 1024));
+    const QStringList figures =
+        run.err.section(QStringLiteral("TIME "), 1).simplified().split(QLatin1Char(' '));
+    if (figures.size() == 3)
+        std::printf("zorvan-cli fleet over %d cranes: %lld ms, %.2f s of processor time, largest "
+                    "resident size %lld MB, page %lld KB\n",
+                    cranes, static_cast<long long>(ms),
+                    figures[0].toDouble() + figures[1].toDouble(), figures[2].toLongLong() / 1024,
+                    static_cast<long long>(
+                        QFileInfo(out.filePath(QStringLiteral("index.html"))).size() / 1024));
+    else
+        std::printf("zorvan-cli fleet over %d cranes: %lld ms\n", cranes,
+                    static_cast<long long>(ms));
+    // What each statement of the page took on the server, from its log.
+    const QString log = db.Exec(QStringLiteral("SELECT pg_read_file(setting || '/../log') FROM "
+                                               "pg_settings WHERE name = 'data_directory'"))
+                            .Value(0, 0);
+    for (const QString& line : log.split(QLatin1Char('\n')))
+        if (line.contains(QStringLiteral("duration:")) && !line.contains(QStringLiteral("INSERT")))
+            std::printf("  %s\n",
+                        qPrintable(line.section(QStringLiteral("duration:"), 1).left(150)));
     timer.restart();
     FleetData data;
     ASSERT_TRUE(QueryFleet(db, QDateTime(QDate(2026, 6, 15), QTime(12, 0)), data, error))

@@ -34,7 +34,7 @@ void ExpectSumsMatchRecords(const QString& db) {
     EXPECT_EQ(Number(db, QStringLiteral("SELECT sum(records) FROM zorvan.event_months")),
               Number(db, QStringLiteral(
                              "SELECT count(*) FROM zorvan.event_records WHERE time IS NOT NULL")));
-    EXPECT_EQ(Number(db, QStringLiteral("SELECT sum(cycles) FROM zorvan.sum_cycles")),
+    EXPECT_EQ(Number(db, QStringLiteral("SELECT sum(cycles) FROM zorvan.weight_cycles")),
               Number(db, QStringLiteral(
                              "SELECT count(*) FROM zorvan.sum_records WHERE weight IS NOT NULL OR "
                              "reach IS NOT NULL")));
