@@ -83,13 +83,16 @@ QString LifeChart(const FleetData& data) {
         return {};
     }
     QChart* chart = NewChart(QStringLiteral("Использованный ресурс по кранам"));
+    chart->setLocale(Russian());
+    chart->setLocalizeNumbers(true);
     auto* series = new QHorizontalBarSeries;
     series->append(set);
     auto* cranes = new QBarCategoryAxis;
     cranes->append(names);
     auto* share = new QValueAxis;
     share->setRange(0, std::max(100.0, largest));
-    share->setLabelFormat(QStringLiteral("%d"));
+    // Localized numbers take QLocale's formats only: 'd' would print nothing.
+    share->setLabelFormat(QStringLiteral("%.0f"));
     Attach(chart, series, share, cranes);
     // Closer than 30 px, Qt Charts hides every other name and cuts the rest.
     const int height = std::max(ChartSize.height(), 120 + 30 * int(names.size()));
@@ -100,6 +103,8 @@ QString MonthChart(const FleetData& data) {
     if (data.eventsPerMonth.empty())
         return {};
     QChart* chart = NewChart(QStringLiteral("События парка по месяцам"));
+    chart->setLocale(Russian());
+    chart->setLocalizeNumbers(true);
     auto* series = new QStackedBarSeries;
     int largest = 0;
     QStringList months;
@@ -120,7 +125,9 @@ QString MonthChart(const FleetData& data) {
     }
     auto* x = new QBarCategoryAxis;
     x->append(months);
-    Attach(chart, series, x, CountAxis(QString(), largest));
+    QValueAxis* count = CountAxis(QString(), largest);
+    count->setLabelFormat(QStringLiteral("%.0f"));
+    Attach(chart, series, x, count);
     return ChartSvg(chart, ChartSize);
 }
 

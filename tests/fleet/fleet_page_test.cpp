@@ -368,6 +368,12 @@ TEST(FleetPage, NumbersReadAsRussian) {
     EXPECT_TRUE(html.contains(QStringLiteral(">1\u00A0500<")));
     EXPECT_TRUE(html.contains(QStringLiteral("Kp 0,500")));
     EXPECT_TRUE(html.contains(QStringLiteral(">12,3%<")));
+    // The charts' numbers too.
+    for (int m = 0; m < 12; ++m)
+        data.eventsPerMonth.push_back(
+            {QDate(2025, 4, 1).addMonths(m), KindCounts{300000, 0, 0, 0}});
+    const QString charts = FleetPageHtml(data, At(2026, 3, 1, 0, 0));
+    EXPECT_TRUE(charts.contains(QStringLiteral(">300\u00A0000<"))) << charts.toStdString();
 }
 
 // The server's session settings change no figure of the page: a German
