@@ -1,8 +1,9 @@
 #include "archive/archive_folder.h"
 
+#include "decoding/ident_text.h"
+
 #include <QCryptographicHash>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QStringList>
 
 QString ArchiveFolder() {
@@ -19,11 +20,8 @@ QString RecorderKey(const QByteArray& identification) {
 QStringList IdentificationLines(const QByteArray& identification) {
     constexpr int BlockSize = 10;
     QStringList lines;
-    for (qsizetype at = 0; at < identification.size(); at += BlockSize) {
-        QByteArray block = identification.mid(at, BlockSize);
-        block.replace('\0', ' ').replace('\xFF', ' ');
-        QStringDecoder decoder("windows-1251");
-        const QString line = QString(decoder(block)).trimmed();
+    for (int first = 1; first <= identification.size(); first += BlockSize) {
+        const QString line = IdentText(identification, first, BlockSize).trimmed();
         if (!line.isEmpty())
             lines << line;
     }

@@ -11,6 +11,6 @@
 // identification block, so recorders with the same identification share it.
 [[nodiscard]] QString RecorderKey(const QByteArray& identification);
 
-// The identification block as text lines, one per 10-byte block, bytes 0x00
-// and 0xFF as blanks, blanks around cut; blank blocks are left out.
+// The identification block as text lines, one per 10-byte block read as
+// IdentText reads it, blanks around cut; blank blocks are left out.
 [[nodiscard]] QStringList IdentificationLines(const QByteArray& identification);

@@ -35,10 +35,12 @@ void AddPortsOptions(QCommandLineParser& p);
 int RunPorts(const Invocation& in);
 
 // The fleet's database (push, fleet): --db CONNINFO, else ZORVAN_DB, else
-// libpq's PG* variables. Opening it makes its tables when it has none; false,
-// with one line on standard error, when it cannot be reached or used.
+// libpq's PG* variables; the server's notices to standard error. Connecting
+// changes nothing; opening it for a push also makes or updates its tables.
+// False, with one line on standard error, when it cannot be reached or used.
 class PgConnection;
 void AddDatabaseOption(QCommandLineParser& p);
+[[nodiscard]] bool ConnectFleetDatabase(const Invocation& in, PgConnection& db);
 [[nodiscard]] bool OpenFleetDatabase(const Invocation& in, PgConnection& db);
 
 void AddPushOptions(QCommandLineParser& p);

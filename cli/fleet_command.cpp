@@ -5,6 +5,7 @@
 #include "cli/exit_codes.h"
 #include "fleet/fleet_page.h"
 #include "fleet/fleet_query.h"
+#include "fleet/fleet_schema.h"
 #include "fleet/pg_connection.h"
 
 #include <QDir>
@@ -33,11 +34,29 @@ int RunFleet(const Invocation& in) {
                                 QStringLiteral("--now takes \"dd.mm.yyyy hh:mm\", not '%1'")
                                     .arg(in.options.value(QStringLiteral("now"))));
     }
+    // A look changes nothing: no tables are made for it.
     PgConnection db;
-    if (!OpenFleetDatabase(in, db))
+    if (!ConnectFleetDatabase(in, db))
         return ExitCode::DatabaseFailure;
-    FleetData data;
     QString error;
+    switch (FleetSchema::Check(db, error)) {
+    case FleetSchema::Found::Ready:
+        break;
+    case FleetSchema::Found::None:
+        in.console.Err(QStringLiteral("zorvan-cli: no fleet data here yet: push first"));
+        return ExitCode::Usage;
+    case FleetSchema::Found::Older:
+        in.console.Err(QStringLiteral("zorvan-cli: the fleet's tables here are of an older "
+                                      "version: the next push brings them up to date"));
+        return ExitCode::DatabaseFailure;
+    case FleetSchema::Found::Newer:
+        in.console.Err(QStringLiteral("zorvan-cli: cannot use the database: ") + error);
+        return ExitCode::DatabaseFailure;
+    case FleetSchema::Found::Failed:
+        in.console.Err(QStringLiteral("zorvan-cli: cannot read the database: ") + error);
+        return ExitCode::DatabaseFailure;
+    }
+    FleetData data;
     if (!QueryFleet(db, now, data, error)) {
         in.console.Err(QStringLiteral("zorvan-cli: cannot read the database: ") + error);
         return ExitCode::DatabaseFailure;

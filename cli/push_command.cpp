@@ -3,6 +3,7 @@
 #include "archive/archive_database.h"
 #include "archive/archive_folder.h"
 #include "cli/break_signal.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
@@ -51,11 +52,40 @@ void AddDatabaseOption(QCommandLineParser& p) {
                  QStringLiteral("CONNINFO")});
 }
 
-bool OpenFleetDatabase(const Invocation& in, PgConnection& db) {
-    if (!db.Connect(DatabaseConnInfo(in.options))) {
-        in.console.Err(QStringLiteral("zorvan-cli: cannot reach the database: ") + db.Error());
+bool ConnectFleetDatabase(const Invocation& in, PgConnection& db) {
+    Console& console = in.console;
+    db.SetNoticeHandler([&console](const QString& notice) {
+        console.Err(QStringLiteral("zorvan-cli: the server says: ") + notice);
+    });
+    if (db.Connect(DatabaseConnInfo(in.options)))
+        return true;
+    QString why;
+    switch (db.ConnectRefusal()) {
+    case PgConnection::Refusal::NoPassword:
+        console.Err(QStringLiteral("zorvan-cli: no password: put it into ~/.pgpass as the README "
+                                   "shows"));
         return false;
+    case PgConnection::Refusal::LoginRefused:
+        why = QStringLiteral("the server refused the login");
+        break;
+    case PgConnection::Refusal::NoDatabase:
+        why = QStringLiteral("the server has no such database");
+        break;
+    case PgConnection::Refusal::Other:
+        why = QStringLiteral("the server refused the connection");
+        break;
+    case PgConnection::Refusal::None:
+    case PgConnection::Refusal::Unreachable:
+        why = QStringLiteral("cannot reach the database");
+        break;
     }
+    console.Err(QStringLiteral("zorvan-cli: ") + why + QStringLiteral(": ") + db.Error());
+    return false;
+}
+
+bool OpenFleetDatabase(const Invocation& in, PgConnection& db) {
+    if (!ConnectFleetDatabase(in, db))
+        return false;
     QString error;
     if (!FleetSchema::Ensure(db, error)) {
         in.console.Err(QStringLiteral("zorvan-cli: cannot use the database: ") + error);
@@ -78,8 +108,12 @@ void AddPushOptions(QCommandLineParser& p) {
 
 int RunPush(const Invocation& in) {
     const QStringList arguments = in.options.positionalArguments();
-    const bool initOnly = in.options.isSet(QStringLiteral("init")) && arguments.isEmpty();
+    const bool initOnly = in.options.isSet(QStringLiteral("init"));
     const bool quiet = in.options.isSet(QStringLiteral("quiet"));
+    if (initOnly && !arguments.isEmpty())
+        return UsageFailure(in.console, QStringLiteral("push"),
+                            QStringLiteral("--init pushes nothing: it takes no IMAGE or "
+                                           "RUNFOLDER"));
 
     // Images are read first: one that cannot be read pushes nothing. The
     // archive is read crane by crane as the push goes, from one snapshot; a

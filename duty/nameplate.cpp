@@ -1,7 +1,8 @@
 #include "duty/nameplate.h"
 
+#include "decoding/ident_text.h"
+
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 namespace {
 
@@ -35,13 +36,7 @@ std::optional<double> Number(const QString& digits) {
 } // namespace
 
 QString IdentField(const IdentBytes& ident, int first, int width) {
-    QByteArray bytes;
-    for (int i = first; i < first + width && i <= int(ident.size()); ++i) {
-        const std::uint8_t b = ident[std::size_t(i - 1)];
-        bytes += (b == 0x00 || b == 0xFF) ? ' ' : char(b);
-    }
-    QStringDecoder decoder("windows-1251");
-    return QString(decoder(bytes)).trimmed();
+    return IdentText(ident, first, width).trimmed();
 }
 
 std::optional<double> ReadRatedLoad(const QString& text) {

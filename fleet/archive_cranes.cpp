@@ -1,6 +1,7 @@
 #include "fleet/archive_cranes.h"
 
 #include "archive/archive_database.h"
+#include "duty/duty_input.h"
 #include "link/recorder_requests.h"
 
 #include <QSqlDatabase>
@@ -10,8 +11,6 @@
 
 using namespace RecorderMap;
 using ArchiveDatabase::Why;
-
-namespace {} // namespace
 
 ArchiveCranes::ArchiveCranes() : connection_(ArchiveDatabase::NewConnectionName()) {}
 
@@ -64,6 +63,7 @@ bool ArchiveCranes::Open(const QString& path) {
                             q.value(4).toLongLong(),
                             {},
                             {},
+                            {},
                             {}}});
     }
     // The visits are few: all of them now.
@@ -92,8 +92,14 @@ bool ArchiveCranes::Next(PushCrane& crane) {
     crane = known;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
+    // A readout walks newest first and numbers the blocks as it stores them;
+    // a later visit stores what the recorder wrote since, or all of it anew,
+    // while records overwritten meanwhile keep their older visit. So the
+    // recorder's order, oldest first, is that of the visits, and within one
+    // the reverse of the walk.
     q.prepare(QStringLiteral("SELECT memory, address, bytes, first_read, last_read, com_port "
-                             "FROM blocks WHERE crane = ? AND memory IN (1, 2)"));
+                             "FROM blocks WHERE crane = ? AND memory IN (1, 2) ORDER BY visit, "
+                             "seq DESC"));
     q.addBindValue(id);
     if (!q.exec())
         return fail(Why(q.lastError()));
@@ -108,6 +114,20 @@ bool ArchiveCranes::Next(PushCrane& crane) {
     }
     if (q.lastError().isValid())
         return fail(Why(q.lastError()));
+    // The erase time read last, with the newest records.
+    q.prepare(QStringLiteral("SELECT bytes FROM blocks WHERE crane = ? AND selector = ? AND "
+                             "address = ? ORDER BY last_read DESC, seq DESC LIMIT 1"));
+    q.addBindValue(id);
+    q.addBindValue(int(EraseTimeSelector));
+    q.addBindValue(qint64(EraseTimeAddress));
+    if (!q.exec())
+        return fail(Why(q.lastError()));
+    if (q.next()) {
+        const QByteArray bytes = q.value(0).toByteArray();
+        if (bytes.size() == ClockLength)
+            crane.erased = ClockFromBytes({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           std::size_t(ClockLength)});
+    }
     ++next_;
     return true;
 }

@@ -22,7 +22,8 @@ public:
 };
 
 // Cranes already in memory, e.g. from images: two of one crane are one crane,
-// merged so that its row is taken once.
+// merged so that its row is taken once, the records of the one read earlier
+// first.
 class CraneList : public CraneSource {
 public:
     explicit CraneList(std::vector<PushCrane> cranes);

@@ -1,6 +1,5 @@
 #include "fleet/fleet_page.h"
 
-#include "archive/archive_folder.h"
 #include "summary/page_sections.h"
 #include "summary/summary_charts.h"
 #include "summary/summary_page.h"
@@ -30,20 +29,28 @@ figure svg{display:block;width:100%;height:auto;max-width:900px}
 
 const QSize ChartSize(900, 400);
 
-QString CraneName(const FleetCrane& c) {
-    const QStringList lines = IdentificationLines(c.identification);
-    return lines.isEmpty() ? c.key.left(12) : lines.first();
+// Numbers as a Russian reader writes them: a decimal comma, a no-break space
+// between thousands.
+const QLocale& Russian() {
+    static const QLocale locale(QLocale::Russian, QLocale::Russia);
+    return locale;
 }
 
 QString Percent(const std::optional<double>& share) {
-    return share ? QLocale::c().toString(*share * 100, 'f', 1) + QLatin1Char('%') : QString();
+    return share ? Russian().toString(*share * 100, 'f', 1) + QLatin1Char('%') : QString();
 }
 
-QString Years(const std::map<int, int>& perYear) {
-    QStringList parts;
-    for (const auto& [year, cycles] : perYear)
-        parts << QStringLiteral("%1: %2").arg(year).arg(cycles);
-    return parts.join(QStringLiteral("; "));
+QString LastRead(const FleetCrane& c) {
+    if (c.lastRead <= 0 && !c.lastVisit)
+        return {};
+    const qint64 at = std::max(c.lastRead, c.lastVisit.value_or(0));
+    QString text = QDateTime::fromMSecsSinceEpoch(at).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+    // Who read it, when the newest visit is the readout that read it last
+    // (one lasts minutes, never a day); an image pushed later says no name.
+    constexpr qint64 Day = 24 * 3600 * 1000;
+    if (c.lastVisit && at - *c.lastVisit < Day)
+        text += QLatin1Char(' ') + c.lastVisitBy;
+    return text;
 }
 
 QString DutyCell(const DutyEstimate& d) {
@@ -53,7 +60,7 @@ QString DutyCell(const DutyEstimate& d) {
     if (d.nameplateGroup)
         text += QStringLiteral(" (паспорт ") + GroupName(d.nameplateGroup) + QLatin1Char(')');
     if (d.kp)
-        text += QStringLiteral(", Kp ") + QLocale::c().toString(*d.kp, 'f', 3);
+        text += QStringLiteral(", Kp ") + Russian().toString(*d.kp, 'f', 3);
     return text.trimmed();
 }
 
@@ -67,7 +74,7 @@ QString LifeChart(const FleetData& data) {
     // The chart's categories go upwards: the table's order, reversed.
     for (auto c = data.cranes.rbegin(); c != data.cranes.rend(); ++c)
         if (c->duty.lifeUsed) {
-            names << CraneName(*c).toHtmlEscaped();
+            names << c->name.toHtmlEscaped();
             set->append(*c->duty.lifeUsed * 100);
             largest = std::max(largest, *c->duty.lifeUsed * 100);
         }
@@ -76,13 +83,16 @@ QString LifeChart(const FleetData& data) {
         return {};
     }
     QChart* chart = NewChart(QStringLiteral("Использованный ресурс по кранам"));
+    chart->setLocale(Russian());
+    chart->setLocalizeNumbers(true);
     auto* series = new QHorizontalBarSeries;
     series->append(set);
     auto* cranes = new QBarCategoryAxis;
     cranes->append(names);
     auto* share = new QValueAxis;
     share->setRange(0, std::max(100.0, largest));
-    share->setLabelFormat(QStringLiteral("%d"));
+    // Localized numbers take QLocale's formats only: 'd' would print nothing.
+    share->setLabelFormat(QStringLiteral("%.0f"));
     Attach(chart, series, share, cranes);
     // Closer than 30 px, Qt Charts hides every other name and cuts the rest.
     const int height = std::max(ChartSize.height(), 120 + 30 * int(names.size()));
@@ -93,6 +103,8 @@ QString MonthChart(const FleetData& data) {
     if (data.eventsPerMonth.empty())
         return {};
     QChart* chart = NewChart(QStringLiteral("События парка по месяцам"));
+    chart->setLocale(Russian());
+    chart->setLocalizeNumbers(true);
     auto* series = new QStackedBarSeries;
     int largest = 0;
     QStringList months;
@@ -113,7 +125,9 @@ QString MonthChart(const FleetData& data) {
     }
     auto* x = new QBarCategoryAxis;
     x->append(months);
-    Attach(chart, series, x, CountAxis(QString(), largest));
+    QValueAxis* count = CountAxis(QString(), largest);
+    count->setLabelFormat(QStringLiteral("%.0f"));
+    Attach(chart, series, x, count);
     return ChartSvg(chart, ChartSize);
 }
 
@@ -124,32 +138,37 @@ QString Figure(const QString& svg) {
 
 } // namespace
 
+QString CountOf(qint64 n, const QString& one, const QString& few, const QString& many) {
+    const qint64 tens = n % 100, units = n % 10;
+    const QString& word = (tens >= 11 && tens <= 14)   ? many
+                          : units == 1                 ? one
+                          : (units >= 2 && units <= 4) ? few
+                                                       : many;
+    return Russian().toString(n) + QChar(0x00A0) + word;
+}
+
 QString FleetPageHtml(const FleetData& data, const QDateTime& now) {
     QString html;
     html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\"><head><meta charset=\"utf-8\">"
                            "<meta name=\"viewport\" content=\"width=device-width, "
                            "initial-scale=1\"><title>Парк кранов</title><style>");
     html += QString::fromLatin1(Style);
-    html += QStringLiteral("</style></head><body>\n<h1>Парк кранов</h1>\n<p>Кранов: %1. "
+    html += QStringLiteral("</style></head><body>\n<h1>Парк кранов</h1>\n<p>В парке %1. "
                            "События за 12 месяцев до %2.</p>\n")
-                .arg(data.cranes.size())
-                .arg(now.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+                .arg(CountOf(qint64(data.cranes.size()), QStringLiteral("кран"),
+                             QStringLiteral("крана"), QStringLiteral("кранов")),
+                     now.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     QStringList header{QStringLiteral("Кран"), QStringLiteral("Ключ"),
                        QStringLiteral("Последнее чтение")};
     for (int k = 0; k < EventKindCount; ++k)
         header << EventKindName(EventKind(k));
-    header << QStringLiteral("Циклов по годам") << QStringLiteral("Группа")
-           << QStringLiteral("Ресурс");
+    header << QStringLiteral("Группа") << QStringLiteral("Ресурс");
     QList<QStringList> rows;
     for (const FleetCrane& c : data.cranes) {
-        QStringList row{CraneName(c), c.key.left(12),
-                        c.lastVisit ? QDateTime::fromMSecsSinceEpoch(*c.lastVisit)
-                                              .toString(QStringLiteral("dd.MM.yyyy hh:mm")) +
-                                          QLatin1Char(' ') + c.lastVisitBy
-                                    : QString()};
+        QStringList row{c.name, c.key.left(12), LastRead(c)};
         for (int n : c.events)
-            row << QString::number(n);
-        row << Years(c.cyclesPerYear) << DutyCell(c.duty) << Percent(c.duty.lifeUsed);
+            row << Russian().toString(n);
+        row << DutyCell(c.duty) << Percent(c.duty.lifeUsed);
         rows << row;
     }
     html += QStringLiteral("<h2>Краны</h2>\n") + HtmlTable(header, rows);

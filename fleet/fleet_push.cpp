@@ -16,9 +16,10 @@ const char* const Staging[] = {
     "CREATE TEMP TABLE IF NOT EXISTS push_events (address integer, bytes bytea, time timestamp,"
     " reason smallint, weight smallint, reach smallint, first_read bigint, last_read bigint,"
     " com_port integer) ON COMMIT DELETE ROWS",
-    "CREATE TEMP TABLE IF NOT EXISTS push_sums (address integer, bytes bytea, time timestamp,"
-    " weight smallint, reach smallint, total_weight integer, total_cycles integer,"
-    " first_read bigint, last_read bigint, com_port integer) ON COMMIT DELETE ROWS",
+    "CREATE TEMP TABLE IF NOT EXISTS push_sums (ord bigint, address integer, bytes bytea,"
+    " time timestamp, weight smallint, reach smallint, total_weight integer,"
+    " total_cycles integer, first_read bigint, last_read bigint, com_port integer)"
+    " ON COMMIT DELETE ROWS",
 };
 
 enum class Outcome { Done, Retry, Failed, Stopped };
@@ -37,8 +38,9 @@ bool InsertVisits(PgConnection& db, const QByteArray& crane, const std::vector<P
                   PushTally& tally) {
     for (std::size_t from = 0; from < visits.size(); from += VisitsPerInsert) {
         const std::size_t to = std::min(visits.size(), from + VisitsPerInsert);
-        QString sql = QStringLiteral("INSERT INTO visits (crane, started, computer, user_name, "
-                                     "com_port, memory, outcome) VALUES ");
+        QString sql = QStringLiteral(
+            "INSERT INTO zorvan.visits AS visits (crane, started, computer, user_name, "
+            "com_port, memory, outcome) VALUES ");
         std::vector<QByteArray> p;
         for (std::size_t i = from; i < to; ++i) {
             const PushVisit& v = visits[i];
@@ -74,48 +76,79 @@ bool InsertVisits(PgConnection& db, const QByteArray& crane, const std::vector<P
     return true;
 }
 
-bool CopyRecords(PgConnection& db, const QByteArray& crane, const std::vector<PushRecord>& records,
-                 bool events, qint64& added) {
+bool CopyEvents(PgConnection& db, const QByteArray& crane, const std::vector<PushRecord>& records,
+                qint64& added) {
     if (records.empty())
         return true;
     QByteArray data;
-    data.reserve(qsizetype(records.size()) * (events ? 72 : 90));
+    data.reserve(qsizetype(records.size()) * 72);
     for (const PushRecord& r : records)
-        (events ? AppendEventLine : AppendSumLine)(data, r);
-    const QString staging = events ? QStringLiteral("push_events") : QStringLiteral("push_sums");
-    if (!db.CopyIn(QStringLiteral("COPY %1 FROM STDIN").arg(staging), data))
+        AppendEventLine(data, r);
+    if (!db.CopyIn(QStringLiteral("COPY push_events FROM STDIN"), data))
         return false;
-    const QString columns =
-        events ? QStringLiteral("address, bytes, time, reason, weight, reach, first_read, "
-                                "last_read, com_port")
-               : QStringLiteral("address, bytes, time, weight, reach, total_weight, "
-                                "total_cycles, first_read, last_read, com_port");
     // The records new to the database, and the sums of exactly those.
-    const QString sums =
-        events
-            ? QStringLiteral("INSERT INTO event_months SELECT $1, date_trunc('month', time)::date, "
-                             "reason, count(*) FROM added WHERE time IS NOT NULL GROUP BY 2, 3 ON "
-                             "CONFLICT (crane, month, reason) DO UPDATE SET records = "
-                             "event_months.records + excluded.records")
-            : QStringLiteral(
-                  "INSERT INTO sum_cycles SELECT $1, coalesce(extract(year FROM time)::int, "
-                  "0), coalesce(weight, 255), count(*), min(time), max(time) FROM added WHERE "
-                  "weight IS NOT NULL OR reach IS NOT NULL GROUP BY 2, 3 ON CONFLICT (crane, "
-                  "year, weight) DO UPDATE SET cycles = sum_cycles.cycles + excluded.cycles, "
-                  "oldest = least(sum_cycles.oldest, excluded.oldest), newest = "
-                  "greatest(sum_cycles.newest, excluded.newest)");
     const PgConnection::Result r = db.Exec(
-        QStringLiteral("WITH added AS (INSERT INTO %1 (crane, %2) SELECT $1, %2 FROM %3 ON "
-                       "CONFLICT DO NOTHING RETURNING time, %4), summed AS (%5) SELECT count(*) "
-                       "FROM added")
-            .arg(events ? QStringLiteral("event_records") : QStringLiteral("sum_records"), columns,
-                 staging, events ? QStringLiteral("reason") : QStringLiteral("weight, reach"),
-                 sums),
+        QStringLiteral(
+            "WITH added AS (INSERT INTO zorvan.event_records (crane, address, bytes, time, "
+            "reason, weight, reach, first_read, last_read, com_port) SELECT $1::bigint, "
+            "address, bytes, time, reason, weight, reach, first_read, last_read, com_port FROM "
+            "push_events ON CONFLICT DO NOTHING RETURNING time, reason), summed AS (INSERT INTO "
+            "zorvan.event_months AS m SELECT $1::bigint, date_trunc('month', time)::date, "
+            "reason, count(*) FROM added WHERE time IS NOT NULL GROUP BY 2, 3 ON CONFLICT "
+            "(crane, month, reason) DO UPDATE SET records = m.records + excluded.records) "
+            "SELECT count(*) FROM added"),
         {crane});
     if (!r.ok)
         return false;
     added += r.Value(0, 0).toLongLong();
-    return db.Exec(QStringLiteral("TRUNCATE %1").arg(staging)).ok;
+    return db.Exec(QStringLiteral("TRUNCATE push_events")).ok;
+}
+
+// The summator records take their places after every record of the crane the
+// database holds (base): a later push's new records are newer. The counter's
+// samples gain the newest of them and both sides of every drop, the crane's
+// newest sample before the push included.
+bool CopySums(PgConnection& db, const QByteArray& crane, qint64 base,
+              const std::vector<PushRecord>& records, qint64& added) {
+    if (records.empty())
+        return true;
+    QByteArray data;
+    data.reserve(qsizetype(records.size()) * 96);
+    std::int64_t order = 0;
+    for (const PushRecord& r : records)
+        AppendSumLine(data, r, ++order);
+    if (!db.CopyIn(QStringLiteral("COPY push_sums FROM STDIN"), data))
+        return false;
+    const PgConnection::Result r = db.Exec(
+        QStringLiteral(
+            "WITH added AS (INSERT INTO zorvan.sum_records (crane, seq, address, bytes, time, "
+            "weight, reach, total_weight, total_cycles, first_read, last_read, com_port) SELECT "
+            "$1::bigint, $2::bigint + ord, address, bytes, time, weight, reach, total_weight, "
+            "total_cycles, first_read, last_read, com_port FROM push_sums ORDER BY ord ON "
+            "CONFLICT DO NOTHING RETURNING seq, time, weight, reach, total_cycles), "
+            "summed AS (INSERT INTO zorvan.weight_cycles AS s SELECT $1::bigint, "
+            "coalesce(weight, 255), count(*), min(time), max(time) FROM added WHERE weight IS "
+            "NOT NULL OR reach IS NOT NULL GROUP BY 2 ON CONFLICT (crane, weight) DO UPDATE SET "
+            "cycles = s.cycles + "
+            "excluded.cycles, oldest = least(s.oldest, excluded.oldest), newest = "
+            "greatest(s.newest, excluded.newest)), "
+            "run AS (SELECT * FROM (SELECT seq, time, cycles FROM zorvan.counter_samples WHERE "
+            "crane = $1::bigint ORDER BY seq DESC LIMIT 1) newest UNION ALL SELECT seq, time, "
+            "total_cycles FROM added WHERE total_cycles IS NOT NULL), "
+            "sampled AS (INSERT INTO zorvan.counter_samples SELECT $1::bigint, seq, time, cycles "
+            "FROM (SELECT seq, time, cycles, lag(cycles) OVER w AS before, lead(cycles) OVER w "
+            "AS after FROM run WINDOW w AS (ORDER BY seq)) m WHERE before IS NULL OR after IS "
+            "NULL OR cycles < before OR after < cycles ON CONFLICT DO NOTHING) "
+            "SELECT count(*) FROM added"),
+        {crane, Num(base)});
+    if (!r.ok)
+        return false;
+    added += r.Value(0, 0).toLongLong();
+    return db.Exec(QStringLiteral("UPDATE zorvan.cranes SET sum_seq = $2::bigint WHERE id = "
+                                  "$1::bigint"),
+                   {crane, Num(base + qint64(records.size()))})
+               .ok &&
+           db.Exec(QStringLiteral("TRUNCATE push_sums")).ok;
 }
 
 Outcome Attempt(PgConnection& db, CraneSource& cranes, PushTally& tally,
@@ -135,19 +168,25 @@ Outcome Attempt(PgConnection& db, CraneSource& cranes, PushTally& tally,
         if (stop && stop())
             return Outcome::Stopped;
         // The crane's row, locked to the end: its records go in under this lock.
+        // The erase time of the newest read is the one that goes with the
+        // newest records.
+        const QByteArray erased = TimestampText(c.erased);
         const PgConnection::Result row = db.Exec(
-            QStringLiteral("INSERT INTO cranes (key, identification, first_read, last_read) "
-                           "VALUES ($1, $2, $3, $4) ON CONFLICT (key) DO UPDATE SET "
-                           "first_read = least(cranes.first_read, excluded.first_read), "
-                           "last_read = greatest(cranes.last_read, excluded.last_read) "
-                           "RETURNING id"),
-            {c.key.toUtf8(), ByteaHex(c.identification), Num(c.firstRead), Num(c.lastRead)});
+            QStringLiteral("INSERT INTO zorvan.cranes AS c (key, identification, first_read, "
+                           "last_read, erased) VALUES ($1, $2, $3, $4, $5::timestamp) ON "
+                           "CONFLICT (key) DO UPDATE SET first_read = least(c.first_read, "
+                           "excluded.first_read), last_read = greatest(c.last_read, "
+                           "excluded.last_read), erased = CASE WHEN excluded.last_read >= "
+                           "c.last_read THEN coalesce(excluded.erased, c.erased) ELSE "
+                           "coalesce(c.erased, excluded.erased) END RETURNING id, sum_seq"),
+            {c.key.toUtf8(), ByteaHex(c.identification), Num(c.firstRead), Num(c.lastRead),
+             erased.isEmpty() ? QByteArray() : erased});
         if (!row.ok)
             return failure();
         const QByteArray id = row.Value(0, 0).toLatin1();
         if (!InsertVisits(db, id, c.visits, tally) ||
-            !CopyRecords(db, id, c.events, true, tally.eventsAdded) ||
-            !CopyRecords(db, id, c.sums, false, tally.sumsAdded))
+            !CopyEvents(db, id, c.events, tally.eventsAdded) ||
+            !CopySums(db, id, row.Value(0, 1).toLongLong(), c.sums, tally.sumsAdded))
             return failure();
         ++tally.cranes;
         tally.eventsSent += qint64(c.events.size());

@@ -1,9 +1,11 @@
 #include "fleet/fleet_query.h"
 
+#include "decoding/ident_text.h"
 #include "fleet/pg_connection.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -14,13 +16,20 @@ int Total(const KindCounts& k) {
     return n;
 }
 
+// Times come as to_char(..., TimeFormat) text, whatever the session's DateStyle.
+constexpr const char* TimeFormat = "'YYYY-MM-DD HH24:MI'";
+
 QDateTime Time(const QString& text) {
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+QString Sql(const char* text) {
+    return QString::fromLatin1(text).replace(QStringLiteral("%T"), QString::fromLatin1(TimeFormat));
 }
 
 // The cycles of one weight (tonnes, 0xFF for none) dated by the oldest and
 // the newest of them: the estimate needs only their span.
-void AddCycles(DutyInput& in, std::uint8_t weight, int count, const QDateTime& oldest,
+void AddCycles(DutyInput& in, std::uint8_t weight, qint64 count, const QDateTime& oldest,
                const QDateTime& newest) {
     if (count <= 0)
         return;
@@ -29,6 +38,27 @@ void AddCycles(DutyInput& in, std::uint8_t weight, int count, const QDateTime& o
 }
 
 } // namespace
+
+QString CraneName(const QByteArray& identification, const QString& key) {
+    const QString type = IdentText(identification, 1, 20).simplified();
+    const QString serial = IdentText(identification, 21, 20).simplified();
+    if (type.isEmpty() && serial.isEmpty())
+        return key.left(12);
+    if (serial.isEmpty())
+        return type;
+    return type.isEmpty() ? QStringLiteral("№ ") + serial : type + QStringLiteral(" № ") + serial;
+}
+
+void NameCranes(std::vector<FleetCrane>& cranes) {
+    std::map<QString, int> uses;
+    for (FleetCrane& c : cranes) {
+        c.name = CraneName(c.identification, c.key);
+        ++uses[c.name];
+    }
+    for (FleetCrane& c : cranes)
+        if (uses[c.name] > 1)
+            c.name += QStringLiteral(" (") + c.key.left(12) + QLatin1Char(')');
+}
 
 bool NeedsAttentionFirst(const FleetCrane& a, const FleetCrane& b) {
     const double la = a.duty.lifeUsed.value_or(-1), lb = b.duty.lifeUsed.value_or(-1);
@@ -46,29 +76,34 @@ bool NeedsAttentionFirst(const FleetCrane& a, const FleetCrane& b) {
 
 bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString& error) {
     data = FleetData();
-    // The 12 calendar months that end with now's month; a recorder clock
-    // ahead of it dates nothing into them.
+    // The 12 calendar months that end with now's month, the last of them up
+    // to now: a recorder clock ahead of it dates nothing into them.
     const QDate thisMonth(now.date().year(), now.date().month(), 1);
     const QByteArray since = thisMonth.addMonths(-11).toString(Qt::ISODate).toLatin1();
-    const QByteArray until = thisMonth.addMonths(1).toString(Qt::ISODate).toLatin1();
-    auto query = [&](const char* sql, const std::vector<QByteArray>& p = {}) {
-        PgConnection::Result r = db.Exec(QString::fromLatin1(sql), p);
+    const QByteArray monthStart = thisMonth.toString(Qt::ISODate).toLatin1();
+    const QByteArray until = now.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1();
+    for (int m = 11; m >= 0; --m)
+        data.eventsPerMonth.push_back({thisMonth.addMonths(-m), KindCounts{}});
+    auto query = [&](const QString& sql, const std::vector<QByteArray>& p = {}) {
+        PgConnection::Result r = db.Exec(sql, p);
         if (!r.ok)
             error = db.Error();
         return r;
     };
     // One snapshot for every figure of the page.
-    if (!query("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY").ok)
+    if (!query(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")).ok)
         return false;
     const bool ok = [&] {
-        const auto cranes = query(
-            "SELECT c.id, c.key, encode(c.identification, 'hex'), v.started, v.computer, "
-            "v.user_name FROM cranes c LEFT JOIN LATERAL (SELECT started, computer, user_name "
-            "FROM visits WHERE crane = c.id ORDER BY started DESC LIMIT 1) v ON true");
+        const auto cranes =
+            query(Sql("SELECT c.id, c.key, encode(c.identification, 'hex'), v.started, "
+                      "v.computer, v.user_name, c.last_read, to_char(c.erased, %T) FROM "
+                      "zorvan.cranes c LEFT JOIN LATERAL (SELECT started, computer, user_name "
+                      "FROM zorvan.visits WHERE crane = c.id ORDER BY started DESC LIMIT 1) v ON "
+                      "true"));
         if (!cranes.ok)
             return false;
         std::map<QString, std::size_t> at;
-        std::vector<DutyInput> inputs(cranes.rows.size());
+        data.cranes.reserve(cranes.rows.size());
         for (const auto& row : cranes.rows) {
             FleetCrane c;
             c.key = row[1];
@@ -77,71 +112,78 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
                 c.lastVisit = row[3].toLongLong();
                 c.lastVisitBy = row[4] + QLatin1Char('/') + row[5];
             }
-            DutyInput& in = inputs[data.cranes.size()];
+            c.lastRead = row[6].toLongLong();
+            DutyInput& in = c.input;
             if (c.identification.size() == qsizetype(in.ident.size())) {
                 std::memcpy(in.ident.data(), c.identification.constData(), in.ident.size());
                 in.hasIdent = true;
             }
+            in.counterStart = Time(row[7]);
             at[row[0]] = data.cranes.size();
             data.cranes.push_back(std::move(c));
         }
-        const auto events = query("SELECT crane, reason, sum(records) FROM event_months WHERE "
-                                  "month >= $1::date AND month < $2::date GROUP BY crane, reason",
-                                  {since, until});
+        // The months before now's from the sums, now's own month from the
+        // records up to now; summed per crane and per month in one pass.
+        const auto events = query(
+            QStringLiteral(
+                "SELECT crane, to_char(month, 'YYYY-MM-DD'), reason, sum(n) FROM (SELECT crane, "
+                "month, reason, records AS n FROM zorvan.event_months WHERE month >= $1::date AND "
+                "month < $2::date UNION ALL SELECT crane, $2::date, reason, 1 FROM "
+                "zorvan.event_records WHERE time >= $2::date AND time <= $3::timestamp) e GROUP BY "
+                "GROUPING SETS ((crane, reason), (month, reason))"),
+            {since, monthStart, until});
         if (!events.ok)
             return false;
-        for (const auto& row : events.rows)
-            data.cranes[at[row[0]]]
-                .events[std::size_t(EventKindOf(std::uint8_t(row[1].toInt())))] += row[2].toInt();
-        const auto years = query("SELECT crane, year, sum(cycles) FROM sum_cycles WHERE year > 0 "
-                                 "GROUP BY 1, 2");
-        if (!years.ok)
-            return false;
-        for (const auto& row : years.rows)
-            data.cranes[at[row[0]]].cyclesPerYear[row[1].toInt()] = row[2].toInt();
-        const auto weights = query("SELECT crane, weight, sum(cycles), min(oldest), max(newest) "
-                                   "FROM sum_cycles GROUP BY 1, 2");
+        for (const auto& row : events.rows) {
+            const auto kind = std::size_t(EventKindOf(std::uint8_t(row[2].toInt())));
+            const int count = row[3].toInt();
+            if (!row[0].isNull()) {
+                data.cranes[at[row[0]]].events[kind] += count;
+                continue;
+            }
+            const QDate month = QDate::fromString(row[1], Qt::ISODate);
+            for (auto& [m, counts] : data.eventsPerMonth)
+                if (m == month)
+                    counts[kind] += count;
+        }
+        const auto weights =
+            query(Sql("SELECT crane, weight, cycles, to_char(oldest, %T), to_char(newest, %T) "
+                      "FROM zorvan.weight_cycles"));
         if (!weights.ok)
             return false;
         for (const auto& row : weights.rows)
-            AddCycles(inputs[at[row[0]]], std::uint8_t(row[1].toInt()), row[2].toInt(),
-                      Time(row[3]), Time(row[4]));
-        // The counters of the newest rated record, as a readout takes them.
-        const auto counters =
-            query("SELECT c.id, s.total_cycles, s.total_weight FROM cranes c CROSS JOIN LATERAL "
-                  "(SELECT total_cycles, total_weight FROM sum_records WHERE crane = c.id AND "
-                  "weight IS NOT NULL AND reach IS NOT NULL ORDER BY time DESC NULLS LAST LIMIT "
-                  "1) s");
-        if (!counters.ok)
+            AddCycles(data.cranes[at[row[0]]].input, std::uint8_t(row[1].toInt()),
+                      row[2].toLongLong(), Time(row[3]), Time(row[4]));
+        // The lifetime counters of the newest rated record in the recorder's
+        // order, as a readout takes them.
+        const auto totals = query(QStringLiteral(
+            "SELECT c.id, s.total_cycles, s.total_weight FROM zorvan.cranes c CROSS JOIN "
+            "LATERAL (SELECT total_cycles, total_weight FROM zorvan.sum_records WHERE crane = "
+            "c.id AND weight IS NOT NULL AND reach IS NOT NULL ORDER BY seq DESC LIMIT 1) s"));
+        if (!totals.ok)
             return false;
-        for (const auto& row : counters.rows) {
-            DutyInput& in = inputs[at[row[0]]];
+        for (const auto& row : totals.rows) {
+            DutyInput& in = data.cranes[at[row[0]]].input;
             if (!row[1].isNull())
                 in.totalCycles = row[1].toUInt();
             if (!row[2].isNull())
                 in.totalWeight = row[2].toUInt();
             in.countersSettled = true;
         }
-        for (std::size_t i = 0; i < data.cranes.size(); ++i)
-            data.cranes[i].duty = EstimateDuty(inputs[i]);
-        const auto months = query("SELECT to_char(month, 'YYYY-MM-DD'), reason, sum(records) "
-                                  "FROM event_months WHERE month >= $1::date AND month < $2::date "
-                                  "GROUP BY 1, 2 ORDER BY 1",
-                                  {since, until});
-        if (!months.ok)
+        const auto samples = query(Sql("SELECT crane, to_char(time, %T), cycles FROM "
+                                       "zorvan.counter_samples ORDER BY crane, seq DESC"));
+        if (!samples.ok)
             return false;
-        for (const auto& row : months.rows) {
-            const QDate month = QDate::fromString(row[0], QStringLiteral("yyyy-MM-dd"));
-            if (data.eventsPerMonth.empty() || data.eventsPerMonth.back().first != month)
-                data.eventsPerMonth.push_back({month, KindCounts{}});
-            data.eventsPerMonth.back()
-                .second[std::size_t(EventKindOf(std::uint8_t(row[1].toInt())))] += row[2].toInt();
-        }
+        for (const auto& row : samples.rows)
+            data.cranes[at[row[0]]].input.counters.push_back({Time(row[1]), row[2].toUInt()});
+        for (std::size_t i = 0; i < data.cranes.size(); ++i)
+            data.cranes[i].duty = EstimateDuty(data.cranes[i].input);
         return true;
     }();
     db.Exec(QStringLiteral("ROLLBACK"));
     if (!ok)
         data = FleetData();
+    NameCranes(data.cranes);
     std::sort(data.cranes.begin(), data.cranes.end(), NeedsAttentionFirst);
     return ok;
 }

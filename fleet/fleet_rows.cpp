@@ -5,6 +5,7 @@
 #include "image/memory_image.h"
 #include "link/recorder_requests.h"
 
+#include <algorithm>
 #include <span>
 
 using namespace RecorderMap;
@@ -31,11 +32,8 @@ void Measure(QByteArray& out, std::uint8_t value) {
 }
 
 void Time(QByteArray& out, const QByteArray& bytes) {
-    const QDateTime t = ClockFromBytes(Span(bytes).first(RecordTimeLength));
-    if (t.isValid())
-        out += t.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1();
-    else
-        out += "\\N";
+    const QByteArray t = TimestampText(ClockFromBytes(Span(bytes).first(RecordTimeLength)));
+    out += t.isEmpty() ? QByteArray("\\N") : t;
 }
 
 void Counter(QByteArray& out, const QByteArray& b, int at) {
@@ -67,6 +65,11 @@ void Tail(QByteArray& out, const PushRecord& r) {
 
 } // namespace
 
+QByteArray TimestampText(const QDateTime& time) {
+    return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd hh:mm")).toLatin1()
+                          : QByteArray();
+}
+
 bool BlankRecord(const QByteArray& bytes) {
     for (char c : bytes)
         if (std::uint8_t(c) != ErasedByte)
@@ -85,7 +88,9 @@ void AppendEventLine(QByteArray& out, const PushRecord& r) {
     Tail(out, r);
 }
 
-void AppendSumLine(QByteArray& out, const PushRecord& r) {
+void AppendSumLine(QByteArray& out, const PushRecord& r, std::int64_t order) {
+    Number(out, order);
+    Tab(out);
     Head(out, r);
     Measure(out, std::uint8_t(r.bytes[SumWeightAt]));
     Tab(out);
@@ -123,5 +128,19 @@ bool CraneFromImage(const MemoryImage& image, PushCrane& crane, QString& error) 
             take(slot, EventLength, crane.events);
     for (std::uint32_t slot = SumStart; slot <= LastSumSlot; slot += SumLength)
         take(slot, SumLength, crane.sums);
+    // The walk from the pointer backwards, past the start of the area on from
+    // its top, is the recorder's order newest first.
+    const auto pointers = image.Bytes(PointerSelector, PointerAddress, PointerLength);
+    const std::uint32_t pointer = pointers ? BlockPointer(Span(*pointers), true) : 0;
+    if (ValidSumPointer(pointer)) {
+        const auto age = [pointer](const PushRecord& r) {
+            return (pointer - r.address + (SumEnd - SumStart)) % (SumEnd - SumStart);
+        };
+        std::stable_sort(
+            crane.sums.begin(), crane.sums.end(),
+            [&age](const PushRecord& a, const PushRecord& b) { return age(a) > age(b); });
+    }
+    if (const auto erased = image.Bytes(EraseTimeSelector, EraseTimeAddress, ClockLength))
+        crane.erased = ClockFromBytes(Span(*erased));
     return true;
 }

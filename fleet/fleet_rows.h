@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -35,18 +36,30 @@ struct PushCrane {
     std::int64_t lastRead = 0;
     std::vector<PushVisit> visits;
     std::vector<PushRecord> events; // every distinct event record, blank slots left out
-    std::vector<PushRecord> sums;   // every distinct summator record, likewise
+    // Every distinct summator record, likewise, in the order the recorder
+    // wrote them, oldest first: the walk of a readout (from the pointer
+    // backwards) reversed, and records overwritten since before those that
+    // overwrote them.
+    std::vector<PushRecord> sums;
+    // The recorder's erase time as read with the newest of these records
+    // (the recorder's clock, no zone); invalid when not read.
+    QDateTime erased;
 };
 
 // The crane of a memory image: its identification and every record slot it
-// holds (the latest read of each). False with the reason when the image holds
-// no identification.
+// holds (the latest read of each), the summator's in the walk from the
+// image's pointer (by address when it holds none). False with the reason
+// when the image holds no identification.
 [[nodiscard]] bool CraneFromImage(const MemoryImage& image, PushCrane& crane, QString& error);
 
 // A record of all 0xFF bytes is an erased slot, not a record.
 [[nodiscard]] bool BlankRecord(const QByteArray& bytes);
 
 // The COPY text line of a record for event_records or sum_records (without
-// the crane column, which the push puts first).
+// the crane column, which the push puts first); a summator record's line
+// begins with its place in the order of the push (1 the oldest).
 void AppendEventLine(QByteArray& out, const PushRecord& record);
-void AppendSumLine(QByteArray& out, const PushRecord& record);
+void AppendSumLine(QByteArray& out, const PushRecord& record, std::int64_t order);
+
+// A time of the recorder's clock as a timestamp literal; empty when invalid.
+[[nodiscard]] QByteArray TimestampText(const QDateTime& time);

@@ -1,11 +1,41 @@
 #include "fleet/pg_connection.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSocketNotifier>
+#include <QStringList>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <libpq-fe.h>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/select.h>
+#endif
+
 namespace {
+
+// Until the socket is ready to read (or to write); false when seconds (none
+// when 0) pass first or the wait fails.
+bool WaitForSocket(int fd, bool forRead, int seconds) {
+    if (fd < 0)
+        return false;
+    for (;;) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(fd, &set);
+        timeval limit{seconds, 0};
+        const int ready = ::select(fd + 1, forRead ? &set : nullptr, forRead ? nullptr : &set,
+                                   nullptr, seconds > 0 ? &limit : nullptr);
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
 
 QString OneLine(const char* text) {
     return QString::fromUtf8(text).simplified();
@@ -25,21 +55,96 @@ bool PgConnection::Connect(const QString& conninfo) {
     }
     sqlState_.clear();
     error_.clear();
-    conn_ = PQconnectdb(conninfo.toUtf8().constData());
-    if (!conn_) {
-        error_ = QStringLiteral("out of memory");
-        return false;
-    }
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        failConnection();
+    refusal_ = Refusal::None;
+    if (startConnection(conninfo) && fixSession())
+        return true;
+    if (conn_) {
         PQfinish(conn_);
         conn_ = nullptr;
+    }
+    return false;
+}
+
+bool PgConnection::startConnection(const QString& conninfo) {
+    conn_ = PQconnectStart(conninfo.toUtf8().constData());
+    if (!conn_) {
+        error_ = QStringLiteral("out of memory");
+        refusal_ = Refusal::Other;
         return false;
     }
-    // Notices (e.g. "relation already exists, skipping") are not the user's concern.
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
-    return true;
+    // Verbose messages carry the SQLSTATE of a refusal, which libpq keeps
+    // nowhere else for a connection that failed.
+    PQsetErrorVerbosity(conn_, PQERRORS_VERBOSE);
+    PQsetNoticeReceiver(conn_, &PgConnection::receiveNotice, this);
+    int timeout = 0;
+    if (PQconninfoOption* options = PQconninfo(conn_)) {
+        for (PQconninfoOption* o = options; o->keyword; ++o)
+            if (o->val && std::strcmp(o->keyword, "connect_timeout") == 0)
+                timeout = std::atoi(o->val);
+        PQconninfoFree(options);
+    }
+    PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
+    while (PQstatus(conn_) != CONNECTION_BAD && polling != PGRES_POLLING_OK &&
+           polling != PGRES_POLLING_FAILED) {
+        if (!WaitForSocket(PQsocket(conn_), polling == PGRES_POLLING_READING, timeout)) {
+            error_ = QStringLiteral("no answer within %1 s").arg(timeout);
+            refusal_ = Refusal::Unreachable;
+            return false;
+        }
+        polling = PQconnectPoll(conn_);
+    }
+    if (PQstatus(conn_) == CONNECTION_OK)
+        return true;
+    const QString message = QString::fromUtf8(PQerrorMessage(conn_));
+    static const QRegularExpression code(QStringLiteral(":  ([0-9A-Z]{5}): "));
+    const QRegularExpressionMatch m = code.match(message);
+    sqlState_ = m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
+    QStringList lines = message.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.removeIf([](const QString& line) { return line.startsWith(QLatin1String("LOCATION:")); });
+    error_ = lines.join(QLatin1Char(' ')).replace(code, QStringLiteral(":  ")).simplified();
+    if (error_.isEmpty())
+        error_ = QStringLiteral("the connection failed");
+    if (PQconnectionNeedsPassword(conn_))
+        refusal_ = Refusal::NoPassword;
+    else if (sqlState_.isEmpty())
+        refusal_ = Refusal::Unreachable;
+    else if (sqlState_ == "28P01" || sqlState_ == "28000")
+        refusal_ = Refusal::LoginRefused;
+    else if (sqlState_ == "3D000")
+        refusal_ = Refusal::NoDatabase;
+    else
+        refusal_ = Refusal::Other;
+    return false;
+}
+
+bool PgConnection::fixSession() {
+    PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+    if (PQsetClientEncoding(conn_, "UTF8") != 0) {
+        failConnection();
+        refusal_ = Refusal::Other;
+        return false;
+    }
+    const Result set = Exec(QStringLiteral(
+        "SELECT set_config('datestyle', 'ISO, YMD', false), set_config('intervalstyle', "
+        "'postgres', false), set_config('timezone', 'UTC', false), set_config('lc_numeric', "
+        "'C', false), set_config('lc_time', 'C', false), set_config('lc_monetary', 'C', false)"));
+    if (!set.ok)
+        refusal_ = Refusal::Other;
+    return set.ok;
+}
+
+void PgConnection::receiveNotice(void* self, const pg_result* notice) {
+    const auto* connection = static_cast<const PgConnection*>(self);
+    if (!connection->notice_)
+        return;
+    const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY);
+    const char* message = PQresultErrorField(notice, PG_DIAG_MESSAGE_PRIMARY);
+    connection->notice_(QStringLiteral("%1: %2").arg(OneLine(severity ? severity : "NOTICE"),
+                                                     OneLine(message ? message : "")));
+}
+
+void PgConnection::SetNoticeHandler(std::function<void(const QString&)> handler) {
+    notice_ = std::move(handler);
 }
 
 void PgConnection::failConnection() {

@@ -19,10 +19,25 @@ public:
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
 
+    // Why a connection was not made: told by how far the exchange got and by
+    // the SQLSTATE of the server's refusal, never by the text of its message.
+    enum class Refusal {
+        None,
+        Unreachable,  // no server answered at that address
+        NoPassword,   // the server asks for one and none was found
+        LoginRefused, // a wrong password, or a role the server does not let in
+        NoDatabase,   // the server has no database of that name
+        Other,        // the server refused for another reason (e.g. too many connections)
+    };
+
     // conninfo: a libpq connection string or URI; empty takes libpq's PG*
     // variables. Passwords come from where libpq looks (PGPASSFILE, ~/.pgpass,
-    // the service file).
+    // the service file). The session's settings that change how values read
+    // (DateStyle, IntervalStyle, TimeZone, lc_numeric, lc_time, lc_monetary,
+    // client_encoding) are fixed here, so that the server's or the user's
+    // defaults change no figure.
     bool Connect(const QString& conninfo);
+    [[nodiscard]] Refusal ConnectRefusal() const { return refusal_; }
     [[nodiscard]] bool IsOpen() const { return conn_ != nullptr; }
 
     // The outcome of a statement: its rows as text (NULL as a null QString).
@@ -49,6 +64,11 @@ public:
     // answered.
     void SetInterrupt(std::function<bool()> stop);
 
+    // The server's notices and warnings, one line each ("WARNING: ..."), as
+    // they come; dropped when none is set. Set before Connect to hear those
+    // of the connection's start too.
+    void SetNoticeHandler(std::function<void(const QString&)> handler);
+
     // The last failure: SQLSTATE (five characters; empty when none came, e.g.
     // a lost connection) and the message in one line.
     [[nodiscard]] const QByteArray& SqlState() const { return sqlState_; }
@@ -57,11 +77,16 @@ public:
 private:
     bool takeResult(pg_result* result, Result* out);
     void failConnection();
+    bool startConnection(const QString& conninfo);
+    bool fixSession();
+    static void receiveNotice(void* self, const pg_result* notice);
     // The statement sent, its last result (null when the connection failed).
     pg_result* awaitResult();
 
     std::function<bool()> stop_;
     bool interrupted_ = false;
+    std::function<void(const QString&)> notice_;
+    Refusal refusal_ = Refusal::None;
 
     pg_conn* conn_ = nullptr;
     QByteArray sqlState_;

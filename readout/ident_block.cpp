@@ -1,6 +1,6 @@
 #include "readout/ident_block.h"
 
-#include <QStringDecoder>
+#include "decoding/ident_text.h"
 
 namespace {
 
@@ -38,23 +38,7 @@ constexpr IdentField Fields[] = {
 } // namespace
 
 QString KranWord(const IdentData& ident, int position, int count) {
-    if (count < 1)
-        return QString();
-    QByteArray bytes(count, ' ');
-    for (int i = 0; i < count; ++i) {
-        const int index = position - 1 + i;
-        if (index < 0 || index >= static_cast<int>(ident.size()))
-            continue;
-        const std::uint8_t b = ident[static_cast<std::size_t>(index)];
-        // Control bytes would break the lines and columns of every file the
-        // block heads (a tab is a column, CR and LF end lines, a form feed a
-        // page): they print as blanks, like the unprogrammed 0x00 and 0xFF.
-        const bool control = b < 0x20 || b == 0x7F;
-        if (!control && b != 0xFF)
-            bytes[i] = static_cast<char>(b);
-    }
-    QStringDecoder decoder("windows-1251");
-    return decoder(bytes);
+    return IdentText(ident, position, count);
 }
 
 QStringList KranLines(const IdentData& ident) {

@@ -18,6 +18,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #ifdef Q_OS_UNIX
@@ -38,14 +39,22 @@ int Setting(const char* name, int fallback) {
     return v > 0 ? v : fallback;
 }
 
+const char* const Loads[] = {"5 t", "10 t", "16 t", "25 t", "32 t"};
+const char* const Groups[] = {"A3", "A4", "A5", "A6", "A7"};
+// Three models, many cranes of each, told apart by their serial numbers.
+const char* const Models[] = {"КС-45717К-1", "Кран учебный", "КС-55713-5В"};
+
+QByteArray BenchIdent(int n) {
+    return ModelIdent(Models[n % 3], QByteArray::number(4570 + n), Loads[n % 5],
+                      Groups[(n / 5) % 5]);
+}
+
 // Crane n with a full event memory and a full summator: every record distinct.
 // Its nameplate varies with n, so that the page rates cranes of every kind.
 PushCrane FullCrane(int n) {
-    static const char* const loads[] = {"5 t", "10 t", "16 t", "25 t", "32 t"};
     static const int tonnes[] = {5, 10, 16, 25, 32};
-    static const char* const groups[] = {"A3", "A4", "A5", "A6", "A7"};
     PushCrane c;
-    c.identification = NameplateIdent(1000 + n, loads[n % 5], groups[(n / 5) % 5]);
+    c.identification = BenchIdent(n);
     // Loads up to 30 %, 40 %, ... 100 % of the rated load, by crane.
     const int heaviest = std::max(1, tonnes[n % 5] * (3 + (n / 25 + n) % 8) / 10);
     c.key = RecorderKey(c.identification);
@@ -177,6 +186,129 @@ TEST(FleetBench, PushFromAnArchive) {
     if (getrusage(RUSAGE_SELF, &usage) == 0)
         std::printf("largest resident size of the bench: %ld MB\n", usage.ru_maxrss / 1024);
 #endif
+}
+
+// The page over a fleet with a long history: ZORVAN_FLEET_HISTORY_CRANES
+// cranes (1000) with 10 years of sums each, made on the server in the form a
+// push leaves them (visits monthly, events of 8 reasons in every month, the
+// summator's cycles per year and weight, the counter's samples with two
+// resets, the newest summator records), then the page made by zorvan-cli
+// fleet: its time and largest resident size.
+TEST(FleetBench, PageOfALongHistory) {
+    ASSERT_NE(PgCluster::Instance(), nullptr);
+    const int cranes = Setting("ZORVAN_FLEET_HISTORY_CRANES", 1000);
+    const QString conninfo = PgCluster::Instance()->NewDatabase();
+    PgConnection db;
+    QString error;
+    ASSERT_TRUE(db.Connect(conninfo)) << db.Error().toStdString();
+    ASSERT_TRUE(FleetSchema::Ensure(db, error)) << error.toStdString();
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(db.Exec(QStringLiteral("BEGIN")).ok);
+    for (int n = 0; n < cranes; ++n) {
+        const QByteArray ident = BenchIdent(n);
+        ASSERT_TRUE(db.Exec(QStringLiteral("INSERT INTO zorvan.cranes (key, identification, "
+                                           "first_read, last_read, sum_seq, erased) VALUES ($1, "
+                                           "$2, 1465000000000, 1780000000000, 400000, "
+                                           "'2016-06-01')"),
+                            {RecorderKey(ident).toUtf8(), ByteaHex(ident)})
+                        .ok)
+            << db.Error().toStdString();
+    }
+    const char* const fill[] = {
+        "INSERT INTO zorvan.visits (crane, started, computer, user_name, com_port, memory, "
+        "outcome) SELECT c.id, 1465000000000 + m * 2629800000::bigint, 'bench', 'bench', 3, 2, "
+        "'whole' FROM zorvan.cranes c, generate_series(0, 119) m",
+        "INSERT INTO zorvan.event_months SELECT c.id, date '2016-07-01' + make_interval(months "
+        "=> m), r, 1 + (c.id * 7 + m * 3 + r) % 40 FROM zorvan.cranes c, generate_series(0, 119) "
+        "m, generate_series(64, 71) r",
+        "INSERT INTO zorvan.event_records SELECT c.id, 196608 + 11 * k, int4send(k) || "
+        "int8send(c.id), '2026-06-01'::timestamp + k * interval '1 hour', 64 + k % 8, 10, 20, "
+        "1, 2, 3 FROM zorvan.cranes c, generate_series(0, 19) k",
+        "INSERT INTO zorvan.weight_cycles SELECT c.id, w, sum(100 + (c.id + y * w) % 500), "
+        "timestamp '2016-06-01', timestamp '2026-05-31' FROM zorvan.cranes c, "
+        "generate_series(0, 9) y, generate_series(0, (ARRAY[5, 10, 16, 25, 32])[(c.id - 1) % 5 "
+        "+ 1]) w GROUP BY c.id, w",
+        "INSERT INTO zorvan.sum_records (crane, seq, address, bytes, time, weight, reach, "
+        "total_weight, total_cycles, first_read, last_read, com_port) SELECT c.id, 399900 + k, "
+        "65536 + 16 * k, int4send(k) || "
+        "int8send(c.id), '2026-05-31'::timestamp + k * interval '1 minute', 3, 25, 900000 + k, "
+        "300000 + k, 1, 2, 3 FROM zorvan.cranes c, generate_series(1, 100) k",
+        "INSERT INTO zorvan.counter_samples SELECT c.id, s.seq, s.time, s.cycles FROM "
+        "zorvan.cranes c, (VALUES (1, timestamp '2016-06-01', 0), (120000, '2019-05-01', "
+        "160000), (120001, '2019-05-02', 0), (260000, '2022-09-01', 170000), (260001, "
+        "'2022-09-02', 0), (400000, '2026-05-31 01:40', 300100)) s(seq, time, cycles)",
+        "COMMIT",
+        "ANALYZE",
+    };
+    for (const char* sql : fill)
+        ASSERT_TRUE(db.Exec(QString::fromLatin1(sql)).ok) << db.Error().toStdString();
+    std::printf("%d cranes with 10 years of history made in %.1f s, database %s\n", cranes,
+                double(timer.elapsed()) / 1000,
+                qPrintable(db.Exec(QStringLiteral("SELECT pg_size_pretty(pg_database_size("
+                                                  "current_database()))"))
+                               .Value(0, 0)));
+
+    // zorvan-cli fleet under GNU time (Debian's "time"), for its own
+    // processor time and largest resident size.
+    QTemporaryDir out;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c log_min_duration_statement=0"));
+    cli.setProcessEnvironment(env);
+    const QStringList args{QStringLiteral(ZORVAN_CLI_PROGRAM),
+                           QStringLiteral("fleet"),
+                           QStringLiteral("--db"),
+                           conninfo,
+                           QStringLiteral("--out"),
+                           out.path(),
+                           QStringLiteral("--now"),
+                           QStringLiteral("15.06.2026 12:00")};
+    const QString gnuTime = QStringLiteral("/usr/bin/time");
+    const bool timed = QFileInfo::exists(gnuTime);
+    timer.restart();
+    if (timed)
+        cli.start(gnuTime,
+                  QStringList{QStringLiteral("-f"), QStringLiteral("TIME %U %S %M")} + args);
+    else
+        cli.start(args.first(), args.mid(1));
+    const CliRun run = Finish(cli);
+    const qint64 ms = timer.elapsed();
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList figures =
+        run.err.section(QStringLiteral("TIME "), 1).simplified().split(QLatin1Char(' '));
+    if (figures.size() == 3)
+        std::printf("zorvan-cli fleet over %d cranes: %lld ms, %.2f s of processor time, largest "
+                    "resident size %lld MB, page %lld KB\n",
+                    cranes, static_cast<long long>(ms),
+                    figures[0].toDouble() + figures[1].toDouble(), figures[2].toLongLong() / 1024,
+                    static_cast<long long>(
+                        QFileInfo(out.filePath(QStringLiteral("index.html"))).size() / 1024));
+    else
+        std::printf("zorvan-cli fleet over %d cranes: %lld ms\n", cranes,
+                    static_cast<long long>(ms));
+    // What each statement of the page took on the server, from its log.
+    const QString log = db.Exec(QStringLiteral("SELECT pg_read_file(setting || '/../log') FROM "
+                                               "pg_settings WHERE name = 'data_directory'"))
+                            .Value(0, 0);
+    for (const QString& line : log.split(QLatin1Char('\n')))
+        if (line.contains(QStringLiteral("duration:")) && !line.contains(QStringLiteral("INSERT")))
+            std::printf("  %s\n",
+                        qPrintable(line.section(QStringLiteral("duration:"), 1).left(150)));
+    timer.restart();
+    FleetData data;
+    ASSERT_TRUE(QueryFleet(db, QDateTime(QDate(2026, 6, 15), QTime(12, 0)), data, error))
+        << error.toStdString();
+    const qint64 queryMs = timer.elapsed();
+    const QString html = FleetPageHtml(data, QDateTime(QDate(2026, 6, 15), QTime(12, 0)));
+    std::printf("in this process: queries %lld ms, with the page %lld ms\n",
+                static_cast<long long>(queryMs), static_cast<long long>(timer.elapsed()));
+    EXPECT_EQ(data.cranes.size(), std::size_t(cranes));
+    if (const QString path = qEnvironmentVariable("ZORVAN_FLEET_HISTORY_PAGE"); !path.isEmpty()) {
+        QFile page(path);
+        if (page.open(QIODevice::WriteOnly))
+            page.write(html.toUtf8());
+    }
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include "link/recorder_requests.h"
 #include "pg_cluster.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -48,6 +50,18 @@ inline QByteArray NameplateIdent(int n, const char* load, const char* group) {
     return b;
 }
 
+// A crane of a model: type and index (field 1.1), serial number (1.2) and
+// nameplate; the type in cp1251 as a recorder holds it.
+inline QByteArray ModelIdent(const char* type, const QByteArray& serial, const char* load,
+                             const char* group) {
+    QByteArray b = NameplateIdent(0, load, group);
+    b.replace(0, 40, QByteArray(40, ' '));
+    const QByteArray t = QStringEncoder("windows-1251").encode(QString::fromUtf8(type));
+    b.replace(0, t.size(), t);
+    b.replace(20, serial.size(), serial);
+    return b;
+}
+
 // Event record i of a crane: a date in 2025/2026, reason, weight, reach.
 inline QByteArray Event(int i, std::uint8_t reason = 0x41, std::uint8_t weight = 12) {
     const std::uint8_t r[EventLength] = {Bcd(i % 60),
@@ -62,6 +76,25 @@ inline QByteArray Event(int i, std::uint8_t reason = 0x41, std::uint8_t weight =
                                          0,
                                          reason};
     return QByteArray(reinterpret_cast<const char*>(r), EventLength);
+}
+
+// A summator record of a cycle of weight tonnes at that minute of the
+// recorder's clock, its total-cycle counter at cycles.
+inline QByteArray SumAt(const QDateTime& at, std::uint32_t cycles, std::uint8_t weight = 10) {
+    const QDate d = at.date();
+    const QTime t = at.time();
+    QByteArray r(SumLength, '\0');
+    const int clock[] = {t.minute(), t.hour(), d.day(), d.month(), d.year() % 100};
+    for (int i = 0; i < RecordTimeLength; ++i)
+        r[i] = char(Bcd(clock[i]));
+    for (int at3 : {SumWeightTotalAt, SumCyclesTotalAt}) {
+        r[at3] = char(cycles >> 16);
+        r[at3 + 1] = char(cycles >> 8);
+        r[at3 + 2] = char(cycles);
+    }
+    r[SumWeightAt] = char(weight);
+    r[SumReachAt] = 25;
+    return r;
 }
 
 // Summator record i: its clock, counters and the cycle's weight and reach.
@@ -124,14 +157,18 @@ struct CliRun {
     QString err;
 };
 
-// zorvanDb: the ZORVAN_DB of the run (none when empty).
+using Variables = std::vector<std::pair<QString, QString>>;
+
+// zorvanDb: the ZORVAN_DB of the run (none when empty); more: other variables.
 inline void StartCli(QProcess& p, const QStringList& args, const QString& dataHome,
-                     const QString& zorvanDb = {}) {
+                     const QString& zorvanDb = {}, const Variables& more = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     env.remove(QStringLiteral("ZORVAN_DB"));
     if (!zorvanDb.isEmpty())
         env.insert(QStringLiteral("ZORVAN_DB"), zorvanDb);
+    for (const auto& [name, value] : more)
+        env.insert(name, value);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(ZORVAN_CLI_PROGRAM), args);
 }
@@ -146,10 +183,10 @@ inline CliRun Finish(QProcess& p) {
     return r;
 }
 
-inline CliRun RunCli(const QStringList& args, const QString& dataHome,
-                     const QString& zorvanDb = {}) {
+inline CliRun RunCli(const QStringList& args, const QString& dataHome, const QString& zorvanDb = {},
+                     const Variables& more = {}) {
     QProcess p;
-    StartCli(p, args, dataHome, zorvanDb);
+    StartCli(p, args, dataHome, zorvanDb, more);
     return Finish(p);
 }
 

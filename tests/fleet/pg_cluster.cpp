@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -93,8 +94,46 @@ void PgCluster::TearDown() {
     dir_.reset();
 }
 
-QString PgCluster::ConnInfo(const QString& database) const {
-    return QStringLiteral("host=%1 dbname=%2 user=postgres").arg(dir_->path(), database);
+QString PgCluster::ConnInfo(const QString& database, const QString& user) const {
+    return QStringLiteral("host=%1 dbname=%2 user=%3").arg(dir_->path(), database, user);
+}
+
+bool PgCluster::AddPasswordRole(const QString& role, const QString& password) {
+    PgConnection admin;
+    if (!admin.Connect(ConnInfo(QStringLiteral("postgres"))) ||
+        !admin.Exec(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(role, password)).ok) {
+        ADD_FAILURE() << admin.Error().toStdString();
+        return false;
+    }
+    // The first line that matches decides: this role's goes before the rest.
+    QFile hba(data_ + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadWrite)) {
+        ADD_FAILURE() << "cannot open pg_hba.conf";
+        return false;
+    }
+    const QByteArray rest = hba.readAll();
+    hba.resize(0);
+    hba.seek(0);
+    hba.write(QStringLiteral("local all %1 scram-sha-256\n").arg(role).toUtf8() + rest);
+    hba.close();
+    QString output;
+    if (!RunTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data_, QStringLiteral("reload")},
+                 output) ||
+        !admin.Exec(QStringLiteral("SELECT pg_reload_conf()")).ok) {
+        ADD_FAILURE() << output.toStdString();
+        return false;
+    }
+    // The server takes the file anew a moment later: until then the role is trusted.
+    for (int i = 0; i < 100; ++i) {
+        PgConnection probe;
+        if (!probe.Connect(ConnInfo(QStringLiteral("postgres"), role) +
+                           QStringLiteral(" passfile=") + dir_->path() + QStringLiteral("/none")) &&
+            probe.ConnectRefusal() == PgConnection::Refusal::NoPassword)
+            return true;
+        QThread::msleep(50);
+    }
+    ADD_FAILURE() << "the server still lets " << role.toStdString() << " in without a password";
+    return false;
 }
 
 QString PgCluster::NewDatabase() {

@@ -19,7 +19,11 @@ public:
     static PgCluster* Instance() { return instance_; }
 
     // A connection string for database name on this server.
-    [[nodiscard]] QString ConnInfo(const QString& database) const;
+    [[nodiscard]] QString ConnInfo(const QString& database,
+                                   const QString& user = QStringLiteral("postgres")) const;
+    // A role that logs in with this password only (scram-sha-256), every
+    // other role still trusted; false with a test failure when not made.
+    bool AddPasswordRole(const QString& role, const QString& password);
     // A new empty database; its connection string.
     [[nodiscard]] QString NewDatabase();
 

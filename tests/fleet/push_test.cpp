@@ -31,18 +31,19 @@ QByteArray FileHash(const QString& path) {
 
 // The sums the fleet page reads hold every record once, as the records do.
 void ExpectSumsMatchRecords(const QString& db) {
-    EXPECT_EQ(
-        Number(db, QStringLiteral("SELECT sum(records) FROM event_months")),
-        Number(db, QStringLiteral("SELECT count(*) FROM event_records WHERE time IS NOT NULL")));
-    EXPECT_EQ(
-        Number(db, QStringLiteral("SELECT sum(cycles) FROM sum_cycles")),
-        Number(db, QStringLiteral("SELECT count(*) FROM sum_records WHERE weight IS NOT NULL OR "
-                                  "reach IS NOT NULL")));
+    EXPECT_EQ(Number(db, QStringLiteral("SELECT sum(records) FROM zorvan.event_months")),
+              Number(db, QStringLiteral(
+                             "SELECT count(*) FROM zorvan.event_records WHERE time IS NOT NULL")));
+    EXPECT_EQ(Number(db, QStringLiteral("SELECT sum(cycles) FROM zorvan.weight_cycles")),
+              Number(db, QStringLiteral(
+                             "SELECT count(*) FROM zorvan.sum_records WHERE weight IS NOT NULL OR "
+                             "reach IS NOT NULL")));
 }
 
 qint64 Records(const QString& db, const QString& table, int crane) {
-    return Number(db, QStringLiteral("SELECT count(*) FROM %1 r JOIN cranes c ON c.id = r.crane "
-                                     "WHERE c.key = '%2'")
+    return Number(db, QStringLiteral(
+                          "SELECT count(*) FROM zorvan.%1 r JOIN zorvan.cranes c ON c.id = r.crane "
+                          "WHERE c.key = '%2'")
                           .arg(table, RecorderKey(Ident(crane))));
 }
 
@@ -70,19 +71,21 @@ TEST_F(FleetPush, MakesItsTablesAndRefusesANewerSchemaOrNoServer) {
     // The database named by ZORVAN_DB when --db is not given.
     CliRun run = RunCli({QStringLiteral("push"), QStringLiteral("--init")}, home_.path(), db_);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT max(version) FROM schema_version")),
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT max(version) FROM zorvan.schema_version")),
               FleetSchema::Version);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 0);
 
-    ASSERT_EQ(Number(db_, QStringLiteral("WITH u AS (UPDATE schema_version SET version = 2 "
-                                         "RETURNING 1) SELECT count(*) FROM u")),
+    ASSERT_EQ(Number(db_, QStringLiteral("WITH u AS (UPDATE zorvan.schema_version SET version = "
+                                         "%1 RETURNING 1) SELECT count(*) FROM u")
+                              .arg(FleetSchema::Version + 1)),
               1);
     run = Push();
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_EQ(run.err.trimmed().count(QLatin1Char('\n')), 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("newer schema version 2")))
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("newer schema version %1").arg(FleetSchema::Version + 1)))
         << run.err.toStdString();
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 0);
 
     run = RunCli({QStringLiteral("push"), QStringLiteral("--db"),
                   QStringLiteral("host=") + home_.path() + QStringLiteral("/none dbname=x")},
@@ -113,33 +116,37 @@ TEST_F(FleetPush, SendsEveryDistinctRecordOnceHoweverOftenPushed) {
 
     CliRun run = Push();
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 2);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 2);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 1), 101);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 2), 10);
     EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 1), 20);
     EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 2), 5);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 3);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE address = %1")
-                              .arg(EventSlot(5))),
-              3); // two of crane 1, one of crane 2
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits")), 3);
+    EXPECT_EQ(
+        Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE address = %1")
+                        .arg(EventSlot(5))),
+        3); // two of crane 1, one of crane 2
 
     // The decoded columns of known records.
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE address = %1 "
-                                         "AND time = '2025-01-08 07:07' AND reason = 65 AND "
-                                         "weight = 12 AND reach = 30")
-                              .arg(EventSlot(7))),
-              2);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE reason = 132 "
-                                         "AND weight IS NULL")),
-              1);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT sum(total_cycles) FROM sum_records s JOIN "
-                                         "cranes c ON c.id = s.crane WHERE c.key = '%1'")
+    EXPECT_EQ(
+        Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE address = %1 "
+                                   "AND time = '2025-01-08 07:07' AND reason = 65 AND "
+                                   "weight = 12 AND reach = 30")
+                        .arg(EventSlot(7))),
+        2);
+    EXPECT_EQ(
+        Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE reason = 132 "
+                                   "AND weight IS NULL")),
+        1);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT sum(total_cycles) FROM zorvan.sum_records s JOIN "
+                                         "zorvan.cranes c ON c.id = s.crane WHERE c.key = '%1'")
                               .arg(RecorderKey(Ident(1)))),
               20 * 1000 + 19 * 20 / 2);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM sum_records WHERE weight = 20 AND "
-                                         "reach = 25 AND total_weight = total_cycles")),
-              25);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE bytes = "
+    EXPECT_EQ(
+        Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.sum_records WHERE weight = 20 AND "
+                                   "reach = 25 AND total_weight = total_cycles")),
+        25);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE bytes = "
                                          "'\\x%1'::bytea")
                               .arg(QString::fromLatin1(Event(3).toHex()))),
               2);
@@ -149,9 +156,9 @@ TEST_F(FleetPush, SendsEveryDistinctRecordOnceHoweverOftenPushed) {
     EXPECT_TRUE(run.out.contains(QStringLiteral("0 of 111 event records, 0 of 25 summator records "
                                                 "and 0 visits new")))
         << run.out.toStdString();
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records")), 111);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM sum_records")), 25);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 3);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records")), 111);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.sum_records")), 25);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits")), 3);
     ExpectSumsMatchRecords(db_);
 }
 
@@ -195,16 +202,17 @@ TEST_F(FleetPush, TakesImagesAndRunFoldersAndRefusesADamagedOne) {
                home_.path())
             .exitCode,
         0);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 0);
 
     result = Push({file, run});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 7), 30);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 8), 12);
     EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), 7), 1);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records WHERE com_port = 4 "
-                                         "AND first_read = 1710000000000")),
-              42);
+    EXPECT_EQ(
+        Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE com_port = 4 "
+                                   "AND first_read = 1710000000000")),
+        42);
 }
 
 TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
@@ -234,8 +242,8 @@ TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {
         EXPECT_EQ(Records(db_, QStringLiteral("event_records"), crane), 7 * 20 + 60);
         EXPECT_EQ(Records(db_, QStringLiteral("sum_records"), crane), 7 * 5 + 20);
     }
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 3);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM schema_version")), 1);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 3);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.schema_version")), 1);
     ExpectSumsMatchRecords(db_);
 }
 
@@ -282,8 +290,8 @@ TEST_F(FleetPush, ACraneOfTheArchiveThatCannotBeReadPushesNothing) {
     EXPECT_TRUE(result.err.contains(QStringLiteral("cannot read the archive")) &&
                 result.err.contains(QStringLiteral("nothing pushed")))
         << result.err.toStdString();
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM cranes")), 0);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM event_records")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records")), 0);
 }
 
 // Two cranes in the database with 10 records each and 50 in the archive, and
@@ -310,10 +318,11 @@ protected:
             0);
         ASSERT_TRUE(holder.Connect(db_));
         ASSERT_TRUE(holder.Exec(QStringLiteral("BEGIN")).ok);
-        ASSERT_TRUE(holder
-                        .Exec(QStringLiteral("SELECT id FROM cranes WHERE key = $1 FOR UPDATE"),
-                              {RecorderKey(Ident(last)).toUtf8()})
-                        .ok);
+        ASSERT_TRUE(
+            holder
+                .Exec(QStringLiteral("SELECT id FROM zorvan.cranes WHERE key = $1 FOR UPDATE"),
+                      {RecorderKey(Ident(last)).toUtf8()})
+                .ok);
         StartCli(push, {QStringLiteral("push"), QStringLiteral("--db"), db_}, home_.path());
         bool waiting = false;
         for (int i = 0; i < 600 && !waiting; ++i) {
@@ -328,7 +337,7 @@ protected:
     void ExpectAsBefore() const {
         EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 10);
         EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 10);
-        EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 2);
+        EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits")), 2);
     }
 
     int first = 30, last = 31;
@@ -353,7 +362,7 @@ TEST_F(HeldPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
     ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), first), 50);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), last), 50);
-    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM visits")), 6);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits")), 6);
     ExpectSumsMatchRecords(db_);
 }
 
