@@ -1,0 +1,50 @@
+#include "decoding/russian_numbers.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace {
+
+// Qt's Russian locale already groups by a no-break space; it is named here
+// once so that the choice cannot drift with the locale data.
+QString WithOurSeparator(QString text) {
+    const QLocale russian(QLocale::Russian);
+    const QString group = russian.groupSeparator();
+    if (group != QString(RussianGroupSeparator))
+        text.replace(group, QString(RussianGroupSeparator));
+    return text;
+}
+
+} // namespace
+
+QString RussianNumber(std::int64_t n) {
+    return WithOurSeparator(QLocale(QLocale::Russian).toString(qlonglong(n)));
+}
+
+QString RussianNumber(double value, int decimals) {
+    return WithOurSeparator(QLocale(QLocale::Russian).toString(value, 'f', decimals));
+}
+
+const QString& RussianNoun(std::int64_t count, const NounForms& forms) {
+    const std::int64_t n = count < 0 ? -count : count;
+    const std::int64_t lastTwo = n % 100;
+    const std::int64_t last = n % 10;
+    if (lastTwo >= 11 && lastTwo <= 14)
+        return forms.many;
+    if (last == 1)
+        return forms.one;
+    if (last >= 2 && last <= 4)
+        return forms.few;
+    return forms.many;
+}
+
+QString RussianCount(std::int64_t count, const NounForms& forms) {
+    return RussianNumber(count) + QLatin1Char(' ') + RussianNoun(count, forms);
+}
+
+QString RussianCount(double value, int decimals, const NounForms& forms) {
+    if (decimals <= 0)
+        return RussianCount(std::int64_t(std::llround(value)), forms);
+    return RussianNumber(value, decimals) + QLatin1Char(' ') + forms.few;
+}
