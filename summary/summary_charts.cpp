@@ -1,5 +1,7 @@
 #include "summary/summary_charts.h"
 
+#include "decoding/russian_numbers.h"
+
 #include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,6 +13,7 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLineSeries>
+#include <QLocale>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStackedBarSeries>
@@ -75,12 +78,16 @@ void SetFonts(QChart* chart) {
     }
 }
 
+// Whole numbers, in the chart's locale: Qt Charts leaves a localized "%d"
+// label empty.
+const QString WholeNumbers = QStringLiteral("%.0f");
+
 // A counter that only grows (operating hours, lifted tonnes) shown over the
 // span it covers: from zero, its growth would be a flat line at the top.
 QValueAxis* SpanAxis(const QString& title, std::uint32_t lowest, std::uint32_t highest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLabelFormat(WholeNumbers);
     axis->setRange(qreal(lowest), qreal(std::max(highest, lowest + 1)));
     axis->applyNiceNumbers();
     return axis;
@@ -92,6 +99,9 @@ QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
+    // Axis and bar labels read as the page's numbers do: 8 554, 0,5.
+    chart->setLocale(QLocale(QLocale::Russian));
+    chart->setLocalizeNumbers(true);
     chart->setBackgroundRoundness(0);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
@@ -100,7 +110,7 @@ QChart* NewChart(const QString& title) {
 QValueAxis* CountAxis(const QString& title, int largest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLabelFormat(WholeNumbers);
     axis->setRange(0, std::max(largest, 1));
     axis->applyNiceNumbers();
     return axis;
@@ -285,7 +295,7 @@ QString SpectrumChart(const RunSummary& summary) {
     const bool byMoment = summary.Basis() == RatingBasis::Moment;
     QChart* chart = NewChart(QStringLiteral("Спектр нагружения: 100% ") +
                              (byMoment ? QStringLiteral("момент = ") : QStringLiteral("вес = ")) +
-                             QString::number(summary.FullScale()) +
+                             RussianNumber(std::int64_t(summary.FullScale())) +
                              (byMoment ? QStringLiteral(" т·м") : QStringLiteral(" т")));
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
