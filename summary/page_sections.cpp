@@ -5,6 +5,8 @@
 #include "summary/summary_charts.h"
 #include "summator/report_file.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -318,7 +320,7 @@ QString SummatorSection(const RunSummary& summary) {
     return html + QStringLiteral("</section>\n");
 }
 
-QString FilesSection(const QStringList& runFiles) {
+QString FilesSection(const QStringList& runFiles, const QStringList& elsewhere) {
     static const QList<std::pair<QString, QString>> known = {
         {QStringLiteral("zorvan.xls"), QStringLiteral("черный ящик, для Excel")},
         {QStringLiteral("zorvan.txt"), QStringLiteral("черный ящик, для печати")},
@@ -327,21 +329,36 @@ QString FilesSection(const QStringList& runFiles) {
         {QStringLiteral("summator.txt"), QStringLiteral("сумматор, для печати")},
         {QStringLiteral("summator.hex"), QStringLiteral("сумматор, для отладки")},
         {QStringLiteral("report.xls"), QStringLiteral("отчет")},
+        {QStringLiteral("list.doc"), QStringLiteral("отчет для Word")},
         {QStringLiteral("zorvlog.txt"), QStringLiteral("журнал")},
         {QStringLiteral("zorvan.ini"), QStringLiteral("настройки")},
         {QStringLiteral("duty.json"), QStringLiteral("режим работы крана, оценка")},
     };
-    QString html = QStringLiteral("<section id=\"files\"><h2>Файлы</h2>\n<ul>");
-    for (const QString& name : runFiles) {
-        QString note;
+    const auto note = [](const QString& name) {
         for (const auto& [file, text] : known)
             if (file == name)
-                note = QStringLiteral(" — ") + text;
+                return QStringLiteral(" — ") + text;
+        return QString();
+    };
+    QString html = QStringLiteral("<section id=\"files\"><h2>Файлы</h2>\n<ul>");
+    for (const QString& name : runFiles) {
         html += QStringLiteral("<li><a href=\"") +
                 Esc(QString::fromLatin1(QUrl::toPercentEncoding(name))) + QStringLiteral("\">") +
-                Esc(name) + QStringLiteral("</a>") + Esc(note) + QStringLiteral("</li>");
+                Esc(name) + QStringLiteral("</a>") + Esc(note(name)) + QStringLiteral("</li>");
     }
-    if (runFiles.isEmpty())
+    for (const QString& path : elsewhere) {
+        const QString name = QFileInfo(path).fileName();
+        if (runFiles.contains(name))
+            continue;
+        html +=
+            QStringLiteral("<li><a href=\"") +
+            Esc(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)) + QStringLiteral("\">") +
+            Esc(name) + QStringLiteral("</a>") + Esc(note(name)) +
+            Esc(QStringLiteral(" (в папке ") +
+                QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QStringLiteral(")")) +
+            QStringLiteral("</li>");
+    }
+    if (runFiles.isEmpty() && elsewhere.isEmpty())
         html += QStringLiteral("<li>нет файлов</li>");
     return html + QStringLiteral("</ul></section>\n");
 }

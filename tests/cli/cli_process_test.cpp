@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStringDecoder>
+#include <QUrl>
 
 #include <csignal>
 
@@ -166,6 +167,8 @@ TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordR
     EXPECT_EQ(QFileInfo(cli.out[0]).dir().absolutePath(), QDir(startDir.path()).absolutePath());
     EXPECT_EQ(cli.out[1], QDir::toNativeSeparators(report));
     EXPECT_TRUE(QFileInfo(report).size() > 0);
+    // The run's page lists the report where it was saved.
+    EXPECT_TRUE(Bytes(cli.out[0], "index.html").contains(QUrl::fromLocalFile(report).toEncoded()));
     // Progress went to standard error, a line at a time, not being a terminal.
     EXPECT_TRUE(
         cli.err.endsWith("Данные прочитаны в файлы report.xls, summator.xls, summator.txt\n"))

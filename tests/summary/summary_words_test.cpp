@@ -1,9 +1,11 @@
 // The page in the reader's own numbers and words: digits grouped by a
-// no-break space, a decimal comma, nouns that agree with their numbers.
+// no-break space, a decimal comma, nouns that agree with their numbers; and
+// the run's files listed with the word report among them, wherever it lies.
 
 #include "decoding/russian_numbers.h"
 #include "memory_feed.h"
 #include "page_probe.h"
+#include "summary/page_update.h"
 #include "summary/summary_page.h"
 #include "tests/rating/summator_records.h"
 
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +88,38 @@ TEST_F(SummaryWordsTest, CountsAreGroupedAndTheNoteAgreesWithItsNumbers) {
         html.mid(totals, html.indexOf(QStringLiteral("</figure>"), totals) - totals);
     EXPECT_TRUE(chart.contains(QRegularExpression(QStringLiteral(u">\\d{1,3}\u00A0\\d{3}</text>"))))
         << chart.toStdString();
+}
+
+TEST_F(SummaryWordsTest, TheWordReportIsListedWhereItLies) {
+    const QString inFolder = QDir(run.path()).filePath("list.doc");
+    EXPECT_FALSE(page().contains("list.doc"));
+
+    // Saved with the other files: a link beside them, with what it is.
+    QFile doc(inFolder);
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.close();
+    NoteWordReport(summary, inFolder, run.path());
+    QString html = PageText(QDir(run.path()).filePath(SummaryPageName));
+    EXPECT_TRUE(html.contains("<li><a href=\"list.doc\">list.doc</a> — отчет для Word</li>"));
+
+    // Saved beside the program: linked there, and still after the next page.
+    QFile::remove(inFolder);
+    QTemporaryDir program;
+    const QString beside = QDir(program.path()).filePath("list.doc");
+    NoteWordReport(summary, beside, run.path());
+    (void)page();
+    html = PageText(QDir(run.path()).filePath(SummaryPageName));
+    EXPECT_TRUE(html.contains("<li><a href=\"" + QUrl::fromLocalFile(beside).toString() +
+                              "\">list.doc</a> — отчет для Word (в папке " +
+                              QDir::toNativeSeparators(program.path()) + ")</li>"))
+        << html.mid(html.indexOf("id=\"files\"")).toStdString();
+}
+
+TEST(SummaryWordReport, NoPageIsMadeForARunThatReadNothing) {
+    QTemporaryDir run;
+    RunSummary summary;
+    NoteWordReport(summary, QDir(run.path()).filePath("list.doc"), run.path());
+    EXPECT_FALSE(QFile::exists(QDir(run.path()).filePath(SummaryPageName)));
 }
 
 } // namespace
