@@ -99,12 +99,14 @@ QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
-    // Axis and bar labels read as the page's numbers do: 8 554, 0,5.
-    chart->setLocale(QLocale(QLocale::Russian));
-    chart->setLocalizeNumbers(true);
     chart->setBackgroundRoundness(0);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
+}
+
+void UseRussianNumbers(QChart* chart) {
+    chart->setLocale(QLocale(QLocale::Russian));
+    chart->setLocalizeNumbers(true);
 }
 
 QValueAxis* CountAxis(const QString& title, int largest) {
@@ -200,6 +202,7 @@ QString EventChart(const RunSummary& summary, BucketUnit unit) {
     if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("События ") + BucketUnitText(unit));
+    UseRussianNumbers(chart);
     auto* series = new QStackedBarSeries;
     QStringList labels;
     int largest = 0;
@@ -227,6 +230,7 @@ QString SumTotalsChart(const RunSummary& summary) {
     if (days.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Наработка и поднятый вес"));
+    UseRussianNumbers(chart);
     auto* hours = new QLineSeries;
     hours->setName(QStringLiteral("Наработка, часов"));
     auto* weight = new QLineSeries;
@@ -272,6 +276,7 @@ QString CyclesChart(const RunSummary& summary, BucketUnit unit) {
     if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Циклы ") + BucketUnitText(unit));
+    UseRussianNumbers(chart);
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
     set->setColor(QColor(0x15, 0x65, 0xC0));
@@ -297,6 +302,7 @@ QString SpectrumChart(const RunSummary& summary) {
                              (byMoment ? QStringLiteral("момент = ") : QStringLiteral("вес = ")) +
                              RussianNumber(std::int64_t(summary.FullScale())) +
                              (byMoment ? QStringLiteral(" т·м") : QStringLiteral(" т")));
+    UseRussianNumbers(chart);
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
     set->setColor(QColor(0x6A, 0x1B, 0x9A));
