@@ -179,7 +179,7 @@ TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordR
 TEST_F(CliProcessTest, InfoPrintsIdentificationClockAndBothMemories) {
     GenerateOptions options;
     options.eventPointer = 0x3000B;
-    options.sumPointer = 0x10040;
+    options.sumPointer = 0x14000; // 1 025 records: the count is grouped as on the page
     sim.Generate(options);
     ResetClock();
     const CliRun cli = Run({"info"});
@@ -193,8 +193,8 @@ TEST_F(CliProcessTest, InfoPrintsIdentificationClockAndBothMemories) {
              << "Указатель событий: 3000Bh"
              << "Записей событий: 2"
              << "Память событий переполнена: нет"
-             << "Указатель сумматора: 10040h"
-             << "Записей сумматора: 5"
+             << "Указатель сумматора: 14000h"
+             << "Записей сумматора: 1\u00A0025"
              << "Память сумматора переполнена: нет";
     EXPECT_EQ(cli.out, expected);
     EXPECT_TRUE(cli.err.isEmpty()) << cli.err.toStdString();
