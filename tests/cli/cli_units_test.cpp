@@ -105,6 +105,17 @@ TEST_F(CliSettingsTest, TheFileIsReadAsTheWindowShowsItAndOptionsOverrideIt) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+TEST_F(CliSettingsTest, TheRefreshPeriodIsKeptWithinItsSpinsRange) {
+    for (const auto& [written, shown] :
+         {std::pair{"10", 10}, std::pair{"11", 10}, std::pair{"1", 1}, std::pair{"0", 1}}) {
+        WriteIni({"9600", "1", "800", "50", "", written});
+        Settings s;
+        QString error;
+        ASSERT_TRUE(Resolve({}, s, error));
+        EXPECT_EQ(s.RefreshPeriod, shown) << written;
+    }
+}
+
 TEST_F(CliSettingsTest, AMalformedFileIsToldAsTheWindowTellsIt) {
     WriteIni({"9600", "два"});
     Settings s;
