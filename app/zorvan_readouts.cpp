@@ -7,6 +7,7 @@
 #include "readout/event_readout.h"
 #include "runner/readout_run.h"
 #include "settings/readout_settings.h"
+#include "summary/page_update.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
@@ -118,6 +119,7 @@ void TZorvan::Button1Click() {
     // No summator readout yet in this run: no rows, and the report refuses.
     static const SumRows noRows;
     RtfWordApplication word;
-    (void)MakeWordReport(word, sumReadout_ ? sumReadout_->Rows() : noRows,
-                         QCoreApplication::applicationDirPath(), messages_);
+    if (MakeWordReport(word, sumReadout_ ? sumReadout_->Rows() : noRows,
+                       QCoreApplication::applicationDirPath(), messages_))
+        NoteWordReport(summary_, word.LastSavedPath(), QDir::currentPath());
 }

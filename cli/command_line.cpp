@@ -78,7 +78,8 @@ QString ExitCodesHelp() {
         "  1    link failure: the port cannot be opened, or the recorder did not answer,\n"
         "       answered wrongly or gave an implausible pointer\n"
         "  2    usage error\n"
-        "  3    a file could not be made, written or closed\n"
+        "  3    a file could not be read, made, written or closed\n"
+        "  4    the fleet database cannot be reached or used (push, fleet)\n"
         "  130  interrupted by Ctrl+C (files and log keep what was read)\n");
 }
 

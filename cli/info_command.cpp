@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/recorder_session.h"
+#include "decoding/russian_numbers.h"
 #include "readout/event_readout.h"
 #include "readout/ident_block.h"
 #include "readout/readout_log.h"
@@ -36,7 +37,7 @@ bool PrintMemory(Console& console, const QString& pointerLabel, const QString& c
                                                Hex8(pointer) + QStringLiteral("h"));
         return false;
     }
-    console.Out(countLabel + QString::number(count(pointer, wrapped)));
+    console.Out(countLabel + RussianNumber(count(pointer, wrapped)));
     console.Out(wrappedLabel + YesNo(wrapped));
     return true;
 }

@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+#include "decoding/russian_numbers.h"
+
 #include <algorithm>
 
 namespace {
@@ -36,14 +38,14 @@ QString ProgressText(std::int64_t records, std::int64_t elapsedMs, std::int64_t 
     QString rate = QStringLiteral("--");
     QString left = QStringLiteral("--");
     if (elapsedMs > 0) {
-        rate = QString::number(records * 1000 / elapsedMs);
+        rate = RussianNumber(records * 1000 / elapsedMs);
         if (share > 0.0) {
             const double total = static_cast<double>(elapsedMs) / share;
             left = DurationText(static_cast<std::int64_t>(total) - elapsedMs);
         }
     }
     return QStringLiteral("записей: %1  %2%  %3 зап/с  осталось %4")
-        .arg(records)
+        .arg(RussianNumber(records))
         .arg(static_cast<int>(share * 100))
         .arg(rate, left);
 }

@@ -55,7 +55,8 @@ private:
     bool stageShown_ = true;
 };
 
-// "записей: 1234  45%  8800 зап/с  осталось 0:03". The rate and the time
+// "записей: 1 234  45%  8 800 зап/с  осталось 0:03" (digits grouped by a
+// no-break space). The rate and the time
 // left need some time elapsed and some position reached; until then they
 // read "--".
 [[nodiscard]] QString ProgressText(std::int64_t records, std::int64_t elapsedMs,

@@ -8,6 +8,7 @@
 #include "readout/event_readout.h"
 #include "runner/readout_run.h"
 #include "settings/readout_settings.h"
+#include "summary/page_update.h"
 #include "summator/word_report.h"
 #include "summator/word_rtf_app.h"
 
@@ -72,8 +73,11 @@ void AddSummatorOptions(QCommandLineParser& p) {
     AddEventsOptions(p);
     p.addOption({QStringLiteral("word"),
                  QStringLiteral("After a complete readout, also make the word-processor report "
-                                "\"list.doc\" from the template \"Dot_n.dot\", both beside the "
-                                "program, as the window does.")});
+                                "\"list.doc\" from the template \"Dot_n.dot\" (beside the "
+                                "program, else in ../share/zorvan/ from it), as the window does, "
+                                "and print its path. An installed program saves it with the "
+                                "other files; one in its build tree beside itself, when that "
+                                "folder is writable.")});
     AddRatedLoadOption(p);
 }
 
@@ -148,9 +152,10 @@ int RunSummator(const Invocation& in) {
         // The report is the file; no desktop is asked to show it.
         RtfWordApplication word([](const QString&) {});
         if (MakeWordReport(word, readout.Rows(), QCoreApplication::applicationDirPath(),
-                           in.console))
+                           in.console)) {
             in.console.Out(QDir::toNativeSeparators(word.LastSavedPath()));
-        else
+            NoteWordReport(summary, word.LastSavedPath(), setup.folder);
+        } else
             return ExitCode::FileFailure;
     }
     return OperationExitCode(completed, in.breakSignal.Interrupted(), end.result.fileFailed);

@@ -1,9 +1,12 @@
 #include "summary/page_sections.h"
 
+#include "decoding/russian_numbers.h"
 #include "readout/ident_block.h"
 #include "summary/summary_charts.h"
 #include "summator/report_file.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -18,7 +21,7 @@ QString Esc(const QString& text) {
 }
 
 QString Cell(const QString& tag, const QString& text, const QString& id = QString()) {
-    static const QRegularExpression number(QStringLiteral(R"(^-?[0-9][0-9 .,%]*$)"));
+    static const QRegularExpression number(QStringLiteral(u"^-?[0-9][0-9 \u00A0.,%]*$"));
     QString open = QLatin1Char('<') + tag;
     if (!id.isEmpty())
         open += QStringLiteral(" id=\"") + id + QLatin1Char('"');
@@ -72,11 +75,15 @@ QString PeriodText(const MemorySummary& m) {
 }
 
 QString Share(int part, int whole) {
-    if (whole == 0)
-        return QStringLiteral("0,0 %");
-    return QString::number(100.0 * part / whole, 'f', 1)
-               .replace(QLatin1Char('.'), QLatin1Char(',')) +
-           QStringLiteral(" %");
+    return RussianNumber(whole == 0 ? 0.0 : 100.0 * part / whole, 1) + QStringLiteral(" %");
+}
+
+// A counter as the report file writes it (plain digits), counted in words;
+// anything else is shown as it is, before the noun's plural.
+QString CounterCount(const QString& digits, const NounForms& noun) {
+    bool ok = false;
+    const qlonglong n = digits.toLongLong(&ok);
+    return ok ? RussianCount(n, noun) : digits + QLatin1Char(' ') + noun.many;
 }
 
 // The steps of the time charts: one choice for the whole period of a memory.
@@ -100,11 +107,11 @@ QString EventKindTable(const RunSummary& summary) {
         html += QStringLiteral("<tr><td><span class=\"swatch\" style=\"background:") +
                 EventKindColour(kind).name() + QStringLiteral("\"></span>") +
                 Esc(EventKindName(kind)) + QStringLiteral("</td>") +
-                Cell(QStringLiteral("td"), QString::number(count), KindId(kind)) +
+                Cell(QStringLiteral("td"), RussianNumber(count), KindId(kind)) +
                 QStringLiteral("</tr>");
     }
     html += QStringLiteral("<tr><th>Всего</th>") +
-            Cell(QStringLiteral("td"), QString::number(all), QStringLiteral("events-total")) +
+            Cell(QStringLiteral("td"), RussianNumber(all), QStringLiteral("events-total")) +
             QStringLiteral("</tr></table>\n");
     return html;
 }
@@ -124,7 +131,7 @@ QString ReasonTable(const RunSummary& summary) {
             if (text.isEmpty())
                 text = QStringLiteral("код %1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
             rows << QStringList{EventKindName(static_cast<EventKind>(k)), text,
-                                QString::number(c.onsets), QString::number(c.removals)};
+                                RussianNumber(c.onsets), RussianNumber(c.removals)};
         }
     }
     return HtmlTable({QStringLiteral("Вид"), QStringLiteral("Событие"), QStringLiteral("Начало"),
@@ -166,14 +173,14 @@ QString SpectrumTable(const RunSummary& summary) {
     for (std::size_t i = 0; i < classes.size(); ++i) {
         const TRepoSum& c = classes[i];
         html += QStringLiteral("<tr>") + Cell(QStringLiteral("td"), c.label) +
-                Cell(QStringLiteral("td"), QString::number(c.count),
+                Cell(QStringLiteral("td"), RussianNumber(c.count),
                      QStringLiteral("class-%1").arg(i + 1)) +
                 Cell(QStringLiteral("td"), Share(c.count, all)) +
                 Cell(QStringLiteral("td"), (c.date + QLatin1Char(' ') + c.time).trimmed()) +
                 QStringLiteral("</tr>");
     }
     html += QStringLiteral("<tr><th>Всего</th>") +
-            Cell(QStringLiteral("td"), QString::number(all), QStringLiteral("class-total")) +
+            Cell(QStringLiteral("td"), RussianNumber(all), QStringLiteral("class-total")) +
             QStringLiteral("<td></td><td></td></tr></table>\n");
     return html;
 }
@@ -253,12 +260,12 @@ QString ReadoutsSection(const RunSummary& summary) {
             Row(QStringLiteral("Время регистратора"),
                 m.clockText.isEmpty() ? QStringLiteral("не прочитано") : m.clockText, QString());
         html += Row(QStringLiteral("Порт"), QStringLiteral("COM%1").arg(m.comPort), QString());
-        html += Row(QStringLiteral("Прочитано записей"), QString::number(m.records),
+        html += Row(QStringLiteral("Прочитано записей"), RussianNumber(m.records),
                     id + QStringLiteral("-records"));
         html += Row(QStringLiteral("Период"), PeriodText(m), id + QStringLiteral("-period"));
         if (m.undated > 0)
-            html += Row(QStringLiteral("Записей без верной даты"), QString::number(m.undated),
-                        QString());
+            html +=
+                Row(QStringLiteral("Записей без верной даты"), RussianNumber(m.undated), QString());
         html += Row(QStringLiteral("Память заполнена по кругу"),
                     m.wrapped ? QStringLiteral("да") : QStringLiteral("нет"),
                     id + QStringLiteral("-wrapped"));
@@ -288,7 +295,7 @@ QString SummatorSection(const RunSummary& summary) {
     html += Figure(SumTotalsChart(summary), QStringLiteral("chart-totals"));
     html += Figure(CyclesChart(summary, UnitOf(m)), QStringLiteral("chart-cycles"));
     html += QStringLiteral("<p>Циклов в прочитанных записях: <span id=\"sums-cycles\">") +
-            QString::number(summary.Cycles()) + QStringLiteral("</span></p>\n");
+            RussianNumber(summary.Cycles()) + QStringLiteral("</span></p>\n");
     if (!summary.HasSpectrum())
         return html + QStringLiteral("</section>\n");
     const LoadSpectrum& spectrum = summary.Spectrum();
@@ -296,17 +303,24 @@ QString SummatorSection(const RunSummary& summary) {
     if (m.outcome != ReadoutOutcome::Completed)
         html += QStringLiteral("<p class=\"missing\">Чтение не завершено: спектр только по "
                                "прочитанным записям.</p>\n");
+    static const NounForms cycles{QStringLiteral("цикл"), QStringLiteral("цикла"),
+                                  QStringLiteral("циклов")};
+    static const NounForms tonnes{QStringLiteral("тонна"), QStringLiteral("тонны"),
+                                  QStringLiteral("тонн")};
+    static const NounForms hours{QStringLiteral("час"), QStringLiteral("часа"),
+                                 QStringLiteral("часов")};
     html += QStringLiteral("<p>Всего с ") + Esc(summary.EraseTimeText()) + QStringLiteral(" — ") +
-            Esc(spectrum.TotalCyclesText()) + QStringLiteral(" циклов, суммарный вес ") +
-            Esc(spectrum.TotalWeightText()) + QStringLiteral(" тонн, наработка ") +
-            Esc(spectrum.TotalHoursText()) + QStringLiteral(" часов.</p>\n");
+            Esc(CounterCount(spectrum.TotalCyclesText(), cycles)) +
+            QStringLiteral(", суммарный вес ") +
+            Esc(CounterCount(spectrum.TotalWeightText(), tonnes)) + QStringLiteral(", наработка ") +
+            Esc(CounterCount(spectrum.TotalHoursText(), hours)) + QStringLiteral(".</p>\n");
     html += Figure(SpectrumChart(summary), QStringLiteral("chart-spectrum"));
     html += SpectrumTable(summary);
     html += QStringLiteral("<h3>Последние циклы</h3>\n") + LatestCyclesTable(summary);
     return html + QStringLiteral("</section>\n");
 }
 
-QString FilesSection(const QStringList& runFiles) {
+QString FilesSection(const QStringList& runFiles, const QStringList& elsewhere) {
     static const QList<std::pair<QString, QString>> known = {
         {QStringLiteral("zorvan.xls"), QStringLiteral("черный ящик, для Excel")},
         {QStringLiteral("zorvan.txt"), QStringLiteral("черный ящик, для печати")},
@@ -315,21 +329,36 @@ QString FilesSection(const QStringList& runFiles) {
         {QStringLiteral("summator.txt"), QStringLiteral("сумматор, для печати")},
         {QStringLiteral("summator.hex"), QStringLiteral("сумматор, для отладки")},
         {QStringLiteral("report.xls"), QStringLiteral("отчет")},
+        {QStringLiteral("list.doc"), QStringLiteral("отчет для Word")},
         {QStringLiteral("zorvlog.txt"), QStringLiteral("журнал")},
         {QStringLiteral("zorvan.ini"), QStringLiteral("настройки")},
         {QStringLiteral("duty.json"), QStringLiteral("режим работы крана, оценка")},
     };
-    QString html = QStringLiteral("<section id=\"files\"><h2>Файлы</h2>\n<ul>");
-    for (const QString& name : runFiles) {
-        QString note;
+    const auto note = [](const QString& name) {
         for (const auto& [file, text] : known)
             if (file == name)
-                note = QStringLiteral(" — ") + text;
+                return QStringLiteral(" — ") + text;
+        return QString();
+    };
+    QString html = QStringLiteral("<section id=\"files\"><h2>Файлы</h2>\n<ul>");
+    for (const QString& name : runFiles) {
         html += QStringLiteral("<li><a href=\"") +
                 Esc(QString::fromLatin1(QUrl::toPercentEncoding(name))) + QStringLiteral("\">") +
-                Esc(name) + QStringLiteral("</a>") + Esc(note) + QStringLiteral("</li>");
+                Esc(name) + QStringLiteral("</a>") + Esc(note(name)) + QStringLiteral("</li>");
     }
-    if (runFiles.isEmpty())
+    for (const QString& path : elsewhere) {
+        const QString name = QFileInfo(path).fileName();
+        if (runFiles.contains(name))
+            continue;
+        html +=
+            QStringLiteral("<li><a href=\"") +
+            Esc(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)) + QStringLiteral("\">") +
+            Esc(name) + QStringLiteral("</a>") + Esc(note(name)) +
+            Esc(QStringLiteral(" (в папке ") +
+                QDir::toNativeSeparators(QFileInfo(path).absolutePath()) + QStringLiteral(")")) +
+            QStringLiteral("</li>");
+    }
+    if (runFiles.isEmpty() && elsewhere.isEmpty())
         html += QStringLiteral("<li>нет файлов</li>");
     return html + QStringLiteral("</ul></section>\n");
 }

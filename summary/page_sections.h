@@ -16,8 +16,10 @@
 [[nodiscard]] QString EventsSection(const RunSummary& summary);
 // Totals over time, cycles, the load spectrum and the newest rated cycles.
 [[nodiscard]] QString SummatorSection(const RunSummary& summary);
-// Links to the files of the run folder.
-[[nodiscard]] QString FilesSection(const QStringList& runFiles);
+// Links to the files of the run folder, then to the run's files elsewhere
+// (full paths).
+[[nodiscard]] QString FilesSection(const QStringList& runFiles,
+                                   const QStringList& elsewhere = QStringList());
 
 // A table; every cell is escaped. A first row of headings when header is not
 // empty; cells that hold numbers only are aligned right.

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <exception>
 
@@ -35,17 +36,8 @@ void NoteDutyEstimate(RunSummary& summary, const FinishedReadout& readout, const
     summary.NoteDuty(estimate, error);
 }
 
-} // namespace
-
-void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, const QString& folder) {
-    summary.NoteReadout(readout.kind, readout.comPort, readout.clockText, readout.ident);
-    if (readout.kind == ReadoutKind::Summator && readout.sum != nullptr)
-        summary.NoteSpectrum(readout.sum->Spectrum(),
-                             readout.withReach ? RatingBasis::Moment : RatingBasis::Weight,
-                             readout.fullScale, readout.sum->EraseTimeText());
-    summary.SetEventTexts(readout.texts, readout.withReach);
-    if (readout.kind == ReadoutKind::Summator && readout.sum != nullptr)
-        NoteDutyEstimate(summary, readout, folder);
+// The page, or one line of the log "zorvlog.txt" in the current folder.
+void WritePage(const RunSummary& summary, const QString& folder) {
     QString error;
     try {
         if (WriteSummaryPage(summary, folder, &error))
@@ -60,4 +52,27 @@ void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, cons
                  QStringLiteral(": ") + error);
         (void)log.Close();
     }
+}
+
+} // namespace
+
+void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, const QString& folder) {
+    summary.NoteReadout(readout.kind, readout.comPort, readout.clockText, readout.ident);
+    if (readout.kind == ReadoutKind::Summator && readout.sum != nullptr)
+        summary.NoteSpectrum(readout.sum->Spectrum(),
+                             readout.withReach ? RatingBasis::Moment : RatingBasis::Weight,
+                             readout.fullScale, readout.sum->EraseTimeText());
+    summary.SetEventTexts(readout.texts, readout.withReach);
+    if (readout.kind == ReadoutKind::Summator && readout.sum != nullptr)
+        NoteDutyEstimate(summary, readout, folder);
+    WritePage(summary, folder);
+}
+
+void NoteWordReport(RunSummary& summary, const QString& reportPath, const QString& folder) {
+    if (!summary.Memory(ReadoutKind::Events).read && !summary.Memory(ReadoutKind::Summator).read)
+        return;
+    const QFileInfo report(reportPath);
+    if (report.absoluteDir().canonicalPath() != QDir(folder).canonicalPath())
+        summary.NoteOutsideFile(report.absoluteFilePath());
+    WritePage(summary, folder);
 }

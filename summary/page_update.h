@@ -32,3 +32,9 @@ struct FinishedReadout {
 // summator readout that took cycles with a weight it also writes the duty
 // estimate duty.json into folder, before the page that links it.
 void UpdateSummaryPage(RunSummary& summary, const FinishedReadout& readout, const QString& folder);
+
+// After the word report was saved at reportPath: the run's page in folder
+// is written again so that its file list holds the report, linked where it
+// lies (in folder, or by its full path beside the program). Nothing when no
+// readout of the run has written a page yet.
+void NoteWordReport(RunSummary& summary, const QString& reportPath, const QString& folder);

@@ -186,3 +186,8 @@ void RunSummary::NoteDuty(const DutyEstimate& estimate, const QString& fileError
     duty_ = estimate;
     dutyFileError_ = fileError;
 }
+
+void RunSummary::NoteOutsideFile(const QString& path) {
+    if (!outsideFiles_.contains(path))
+        outsideFiles_.append(path);
+}

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -123,6 +124,11 @@ public:
     [[nodiscard]] const std::optional<DutyEstimate>& Duty() const { return duty_; }
     [[nodiscard]] const QString& DutyFileError() const { return dutyFileError_; }
 
+    // A file of the run written outside its folder (the word report beside
+    // a build tree's program), by its full path; the page links it there.
+    void NoteOutsideFile(const QString& path);
+    [[nodiscard]] const QStringList& OutsideFiles() const { return outsideFiles_; }
+
 private:
     [[nodiscard]] MemorySummary& memory(ReadoutKind kind) {
         return kind == ReadoutKind::Events ? events_ : sums_;
@@ -152,4 +158,5 @@ private:
     DutyInput dutyInput_;
     std::optional<DutyEstimate> duty_;
     QString dutyFileError_;
+    QStringList outsideFiles_;
 };

@@ -1,5 +1,7 @@
 #include "summary/summary_charts.h"
 
+#include "decoding/russian_numbers.h"
+
 #include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,6 +13,7 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLineSeries>
+#include <QLocale>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStackedBarSeries>
@@ -75,12 +78,16 @@ void SetFonts(QChart* chart) {
     }
 }
 
+// Whole numbers, in the chart's locale: Qt Charts leaves a localized "%d"
+// label empty.
+const QString WholeNumbers = QStringLiteral("%.0f");
+
 // A counter that only grows (operating hours, lifted tonnes) shown over the
 // span it covers: from zero, its growth would be a flat line at the top.
 QValueAxis* SpanAxis(const QString& title, std::uint32_t lowest, std::uint32_t highest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLabelFormat(WholeNumbers);
     axis->setRange(qreal(lowest), qreal(std::max(highest, lowest + 1)));
     axis->applyNiceNumbers();
     return axis;
@@ -97,10 +104,15 @@ QChart* NewChart(const QString& title) {
     return chart;
 }
 
+void UseRussianNumbers(QChart* chart) {
+    chart->setLocale(QLocale(QLocale::Russian));
+    chart->setLocalizeNumbers(true);
+}
+
 QValueAxis* CountAxis(const QString& title, int largest) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLabelFormat(WholeNumbers);
     axis->setRange(0, std::max(largest, 1));
     axis->applyNiceNumbers();
     return axis;
@@ -190,6 +202,7 @@ QString EventChart(const RunSummary& summary, BucketUnit unit) {
     if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("События ") + BucketUnitText(unit));
+    UseRussianNumbers(chart);
     auto* series = new QStackedBarSeries;
     QStringList labels;
     int largest = 0;
@@ -217,6 +230,7 @@ QString SumTotalsChart(const RunSummary& summary) {
     if (days.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Наработка и поднятый вес"));
+    UseRussianNumbers(chart);
     auto* hours = new QLineSeries;
     hours->setName(QStringLiteral("Наработка, часов"));
     auto* weight = new QLineSeries;
@@ -262,6 +276,7 @@ QString CyclesChart(const RunSummary& summary, BucketUnit unit) {
     if (steps.empty() || !ChartsAvailable())
         return {};
     QChart* chart = NewChart(QStringLiteral("Циклы ") + BucketUnitText(unit));
+    UseRussianNumbers(chart);
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
     set->setColor(QColor(0x15, 0x65, 0xC0));
@@ -285,8 +300,9 @@ QString SpectrumChart(const RunSummary& summary) {
     const bool byMoment = summary.Basis() == RatingBasis::Moment;
     QChart* chart = NewChart(QStringLiteral("Спектр нагружения: 100% ") +
                              (byMoment ? QStringLiteral("момент = ") : QStringLiteral("вес = ")) +
-                             QString::number(summary.FullScale()) +
+                             RussianNumber(std::int64_t(summary.FullScale())) +
                              (byMoment ? QStringLiteral(" т·м") : QStringLiteral(" т")));
+    UseRussianNumbers(chart);
     chart->legend()->hide();
     auto* set = new QBarSet(QStringLiteral("Циклов"));
     set->setColor(QColor(0x6A, 0x1B, 0x9A));

@@ -21,6 +21,10 @@ class QValueAxis;
 // A chart of the pages' look: its title, no animation, square corners, the
 // legend below.
 [[nodiscard]] QChart* NewChart(const QString& title);
+// Axis and bar labels read as the page's numbers do (8 554, 0,5). Qt Charts
+// (6.4) leaves a localized "%d" label empty: value axes of such a chart take
+// "%.0f" for whole numbers, as CountAxis does.
+void UseRussianNumbers(QChart* chart);
 // A count from 0 to at least largest, on round numbers.
 [[nodiscard]] QValueAxis* CountAxis(const QString& title, int largest);
 // The series into the chart, x along the bottom and y up the left side.

@@ -40,7 +40,7 @@ QString SummaryPageHtml(const RunSummary& summary, const QStringList& runFiles) 
     html += EventsSection(summary);
     html += SummatorSection(summary);
     html += DutySection(summary);
-    html += FilesSection(runFiles);
+    html += FilesSection(runFiles, summary.OutsideFiles());
     html += QStringLiteral("</body></html>\n");
     return html;
 }

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStringDecoder>
+#include <QUrl>
 
 #include <csignal>
 
@@ -169,6 +170,8 @@ TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordR
     EXPECT_EQ(QFileInfo(cli.out[0]).dir().absolutePath(), QDir(startDir.path()).absolutePath());
     EXPECT_EQ(cli.out[1], QDir::toNativeSeparators(report));
     EXPECT_TRUE(QFileInfo(report).size() > 0);
+    // The run's page lists the report where it was saved.
+    EXPECT_TRUE(Bytes(cli.out[0], "index.html").contains(QUrl::fromLocalFile(report).toEncoded()));
     // Progress went to standard error, a line at a time, not being a terminal.
     EXPECT_TRUE(
         cli.err.endsWith("Данные прочитаны в файлы report.xls, summator.xls, summator.txt\n"))
@@ -179,7 +182,7 @@ TEST_F(CliProcessTest, SummatorByTheSettingsFileWritesTheWindowsFilesAndTheWordR
 TEST_F(CliProcessTest, InfoPrintsIdentificationClockAndBothMemories) {
     GenerateOptions options;
     options.eventPointer = 0x3000B;
-    options.sumPointer = 0x10040;
+    options.sumPointer = 0x14000; // 1 025 records: the count is grouped as on the page
     sim.Generate(options);
     ResetClock();
     const CliRun cli = Run({"info"});
@@ -193,8 +196,8 @@ TEST_F(CliProcessTest, InfoPrintsIdentificationClockAndBothMemories) {
              << "Указатель событий: 3000Bh"
              << "Записей событий: 2"
              << "Память событий переполнена: нет"
-             << "Указатель сумматора: 10040h"
-             << "Записей сумматора: 5"
+             << "Указатель сумматора: 14000h"
+             << "Записей сумматора: 1\u00A0025"
              << "Память сумматора переполнена: нет";
     EXPECT_EQ(cli.out, expected);
     EXPECT_TRUE(cli.err.isEmpty()) << cli.err.toStdString();

@@ -105,6 +105,17 @@ TEST_F(CliSettingsTest, TheFileIsReadAsTheWindowShowsItAndOptionsOverrideIt) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+TEST_F(CliSettingsTest, TheRefreshPeriodIsKeptWithinItsSpinsRange) {
+    for (const auto& [written, shown] :
+         {std::pair{"10", 10}, std::pair{"11", 10}, std::pair{"1", 1}, std::pair{"0", 1}}) {
+        WriteIni({"9600", "1", "800", "50", "", written});
+        Settings s;
+        QString error;
+        ASSERT_TRUE(Resolve({}, s, error));
+        EXPECT_EQ(s.RefreshPeriod, shown) << written;
+    }
+}
+
 TEST_F(CliSettingsTest, AMalformedFileIsToldAsTheWindowTellsIt) {
     WriteIni({"9600", "два"});
     Settings s;
@@ -171,7 +182,10 @@ TEST(CliMemoryCount, CountsTheRecordsAReadoutReads) {
 }
 
 TEST(CliProgress, TellsRecordsRateAndTimeLeft) {
-    EXPECT_EQ(ProgressText(1000, 2000, 250, 1000), "записей: 1000  25%  500 зап/с  осталось 0:06");
+    EXPECT_EQ(ProgressText(1000, 2000, 250, 1000),
+              "записей: 1\u00A0000  25%  500 зап/с  осталось 0:06");
+    EXPECT_EQ(ProgressText(8554, 1000, 500, 1000),
+              "записей: 8\u00A0554  50%  8\u00A0554 зап/с  осталось 0:01");
     EXPECT_EQ(ProgressText(0, 0, 0, 1000), "записей: 0  0%  -- зап/с  осталось --");
     EXPECT_EQ(ProgressText(1, 10, 0, 0), "записей: 1  100%  100 зап/с  осталось 0:00");
     EXPECT_EQ(ProgressBar(5, 10, 10), "[#####-----]");

@@ -225,6 +225,7 @@ TEST(ShortView, ReadsMissingBytesAsErased) {
     EXPECT_EQ(SmallNum(view, 6), QString());
     EXPECT_EQ(RMoment(view), QString());
     EXPECT_EQ(ReplyByte(view, -1), NoValue);
+    EXPECT_EQ(ReplyByte(view, 0), 0x00); // the reply's first byte is a position too
     EXPECT_EQ(ReplyByte(view, 5), 0x09);
     EXPECT_EQ(ReplyByte(ReplyView{}, 0), NoValue);
 }

@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QTemporaryDir>
@@ -196,6 +197,20 @@ TEST_F(SettingsFileTest, ExactlyThirtyEightLinesWhateverTheListsHold) {
 TEST_F(SettingsFileTest, SaveReportsFailure) {
     EXPECT_FALSE(SaveSettings(dir_.filePath(QStringLiteral("no/such/folder/zorvan.ini")), {}));
     EXPECT_FALSE(SaveSettings(dir_.path(), {})) << "a folder can't be written as a file";
+}
+
+// The start folder's file wins; without one, the user's copy when there is one.
+TEST_F(SettingsFileTest, TheStartFoldersFileElseTheUsersCopy) {
+    const QString start = dir_.filePath(QStringLiteral("start"));
+    const QString user = dir_.filePath(QStringLiteral("user.ini"));
+    const QString local = start + QStringLiteral("/zorvan.ini");
+    ASSERT_TRUE(QDir().mkpath(start));
+    EXPECT_EQ(StartSettingsPath(start, user), local) << "no copy yet";
+    EXPECT_EQ(StartSettingsPath(start, QString()), local) << "no user folder";
+    ASSERT_TRUE(SaveSettings(user, {}));
+    EXPECT_EQ(StartSettingsPath(start, user), user);
+    ASSERT_TRUE(SaveSettings(local, {}));
+    EXPECT_EQ(StartSettingsPath(start, user), local);
 }
 
 TEST_F(SettingsFileTest, SaveReplacesAnOlderFile) {
