@@ -80,7 +80,8 @@ QString ExitCodesHelp() {
         "  2    usage error\n"
         "  3    a file could not be read, made, written or closed\n"
         "  4    the fleet database cannot be reached or used (push, fleet)\n"
-        "  130  interrupted by Ctrl+C (files and log keep what was read)\n");
+        "  130  interrupted by Ctrl+C, SIGTERM or SIGHUP (files and log keep what\n"
+        "       was read)\n");
 }
 
 void AddLineOptions(QCommandLineParser& p) {

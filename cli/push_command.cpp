@@ -172,14 +172,18 @@ int RunPush(const Invocation& in) {
         in.console.Err(QStringLiteral("zorvan-cli: push failed, nothing pushed: ") + error);
         return ExitCode::DatabaseFailure;
     }
-    if (!quiet)
-        in.console.Out(QStringLiteral("%1 cranes: %2 of %3 event records, %4 of %5 summator "
-                                      "records and %6 visits new")
-                           .arg(tally.cranes)
+    if (!quiet) {
+        const auto counted = [](qint64 n, const char* one, const char* many) {
+            return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+        };
+        in.console.Out(QStringLiteral("%1: %2 of %3 event records, %4 of %5 summator records and "
+                                      "%6 new")
+                           .arg(counted(tally.cranes, "crane", "cranes"))
                            .arg(tally.eventsAdded)
                            .arg(tally.eventsSent)
                            .arg(tally.sumsAdded)
                            .arg(tally.sumsSent)
-                           .arg(tally.visitsAdded));
+                           .arg(counted(tally.visitsAdded, "visit", "visits")));
+    }
     return ExitCode::Success;
 }

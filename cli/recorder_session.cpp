@@ -24,7 +24,39 @@ bool RecordBlock(std::uint8_t selector, std::uint32_t address, std::uint16_t len
 
 } // namespace
 
+namespace {
+
+// The same failure behind a serial device server: no adapter or COM number
+// to check, but the server and the address.
+QStringList NetworkFailureLines(const LinkFailure& f) {
+    const QString at = QStringLiteral("%1 (%2 бод)").arg(f.address).arg(f.baud);
+    if (f.lost)
+        return {f.lossText, QStringLiteral("Проверьте: сервер портов (питание, сеть) и адрес "
+                                           "(сейчас %1, --port)")
+                                .arg(f.address)};
+    QString cause;
+    if (f.result == LinkBadReply)
+        cause = QStringLiteral("Ответы регистратора через ") + at +
+                QStringLiteral(" искажены: сумма байтов не сходится");
+    else if (f.answered)
+        cause = QStringLiteral("Регистратор перестал отвечать через ") + at;
+    else
+        cause = QStringLiteral("Регистратор не ответил ни на один запрос через ") + at;
+    if (f.answered)
+        return {cause, QStringLiteral("Проверьте: кабель от сервера портов к регистратору, "
+                                      "питание регистратора; затем повторите")};
+    return {cause, QStringLiteral("Проверьте: кабель от сервера портов к регистратору, питание "
+                                  "регистратора, скорость линии (сейчас %1, --baud; для tcp:// "
+                                  "ее задает сервер портов), адрес (сейчас %2, --port)")
+                       .arg(f.baud)
+                       .arg(f.address)};
+}
+
+} // namespace
+
 QStringList LinkFailureLines(const LinkFailure& f) {
+    if (!f.address.isEmpty())
+        return NetworkFailureLines(f);
     const QString com = QStringLiteral("COM%1").arg(f.com);
     const QString where = com + QStringLiteral(" (") +
                           (f.device.isEmpty() ? QString() : f.device + QStringLiteral(", ")) +
@@ -32,7 +64,9 @@ QStringList LinkFailureLines(const LinkFailure& f) {
     const QString listPorts = QStringLiteral("какой номер ведет к адаптеру, покажет "
                                              "zorvan --list-ports");
     if (f.lost)
-        return {QStringLiteral("Порт %1 закрыт: устройство отключено").arg(com),
+        return {f.lossText.isEmpty()
+                    ? QStringLiteral("Порт %1 закрыт: устройство отключено").arg(com)
+                    : f.lossText,
                 QStringLiteral("Проверьте: кабель и адаптер (вставлен ли), питание регистратора; "
                                "после переподключения номер COM мог смениться: ") +
                     listPorts};
@@ -171,6 +205,9 @@ void RecorderSession::inform(MessageIcon icon, const QString& text) {
     LinkFailure failure;
     failure.com = Port.ComNumber();
     failure.device = Pordt::DevicePath(failure.com);
+    if (Port.OnNetwork())
+        failure.address = Port.Address().isEmpty() ? failure.device : Port.Address();
+    failure.lossText = Port.LossText();
     failure.baud = Port.Baud();
     failure.lost = Port.Lost();
     failure.result = Link.LastLinkResult;

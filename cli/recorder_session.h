@@ -15,7 +15,9 @@
 // What the terminal knows of a link that failed, for telling the user.
 struct LinkFailure {
     int com = 0;
-    QString device; // where COM com leads; empty when nowhere
+    QString device;   // where COM com leads; empty when nowhere
+    QString address;  // the network port's address; empty for a COM port
+    QString lossText; // the port's own line for a loss (names COM n or HOST:PORT)
     int baud = 0;
     bool lost = false;     // the device went away: the port closed itself
     int result = LinkOk;   // LinkTimeout or LinkBadReply

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decoding/russian_numbers.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 // The group separator used throughout: U+00A0, so that a number never
 // breaks across lines.
 inline constexpr char16_t RuGroupSeparator = u'\u00A0';
+static_assert(RuGroupSeparator == RussianGroupSeparator.unicode());
 
 // decimals digits after the comma, grouped: RuNumber(1234.5, 1) "1 234,5".
 [[nodiscard]] QString RuNumber(double value, int decimals);

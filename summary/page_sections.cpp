@@ -259,7 +259,11 @@ QString ReadoutsSection(const RunSummary& summary) {
         html +=
             Row(QStringLiteral("Время регистратора"),
                 m.clockText.isEmpty() ? QStringLiteral("не прочитано") : m.clockText, QString());
-        html += Row(QStringLiteral("Порт"), QStringLiteral("COM%1").arg(m.comPort), QString());
+        // A port on the network has no COM number (0).
+        html += Row(QStringLiteral("Порт"),
+                    m.comPort > 0 ? QStringLiteral("COM%1").arg(m.comPort)
+                                  : QStringLiteral("сетевой порт"),
+                    QString());
         html += Row(QStringLiteral("Прочитано записей"), RussianNumber(m.records),
                     id + QStringLiteral("-records"));
         html += Row(QStringLiteral("Период"), PeriodText(m), id + QStringLiteral("-period"));

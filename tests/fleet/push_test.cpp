@@ -116,6 +116,9 @@ TEST_F(FleetPush, SendsEveryDistinctRecordOnceHoweverOftenPushed) {
 
     CliRun run = Push();
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("2 cranes: ")) &&
+                run.out.contains(QStringLiteral("and 3 visits new")))
+        << run.out.toStdString();
     EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.cranes")), 2);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 1), 101);
     EXPECT_EQ(Records(db_, QStringLiteral("event_records"), 2), 10);
