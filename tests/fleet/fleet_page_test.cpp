@@ -251,6 +251,40 @@ TEST(FleetPage, CountersFollowTheRecordersOrder) {
     }
 }
 
+// A busy crane read in January and in December: what the recorder wrote in
+// between was overwritten before the second push, so the records held say
+// nothing of the year's work; the counters do (27 502 cycles in 334 days).
+TEST(FleetPage, TheRateComesFromTheCountersNotFromTheRecordsHeld) {
+    ASSERT_NE(PgCluster::Instance(), nullptr);
+    const QByteArray ident = NameplateIdent(62, "25 t", "A5");
+    std::vector<Block> january, december;
+    for (int i = 0; i < 3; ++i) {
+        january.push_back({SumSlot(i), SumAt(At(2026, 1, 10, 9, i), std::uint32_t(1000 + i))});
+        december.push_back({SumSlot(i), SumAt(At(2026, 12, 10, 9, i), std::uint32_t(28500 + i))});
+    }
+    const qint64 t1 = 1768000000000, t2 = t1 + 334LL * 86400000;
+    PushCrane a, b;
+    QString error;
+    ASSERT_TRUE(
+        CraneFromImage(SumImage(ident, january, SumSlot(2), At(2016, 6, 1, 0, 0), t1), a, error));
+    ASSERT_TRUE(
+        CraneFromImage(SumImage(ident, december, SumSlot(2), At(2016, 6, 1, 0, 0), t2), b, error));
+    PgConnection db;
+    ASSERT_TRUE(db.Connect(PgCluster::Instance()->NewDatabase())) << db.Error().toStdString();
+    ASSERT_TRUE(FleetSchema::Ensure(db, error)) << error.toStdString();
+    PushTally tally;
+    ASSERT_TRUE(PushCranes(db, {a}, tally, error)) << error.toStdString();
+    ASSERT_TRUE(PushCranes(db, {b}, tally, error)) << error.toStdString();
+    FleetData data;
+    ASSERT_TRUE(QueryFleet(db, At(2026, 12, 11, 0, 0), data, error)) << error.toStdString();
+    ASSERT_EQ(data.cranes.size(), 1u);
+    const DutyEstimate& duty = data.cranes[0].duty;
+    ASSERT_TRUE(duty.cyclesPerYear);
+    const double years = At(2026, 1, 10, 9, 0).secsTo(At(2026, 12, 10, 9, 2)) / (365.25 * 86400);
+    EXPECT_NEAR(*duty.cyclesPerYear, 27502 / years, 1.0);
+    EXPECT_EQ(duty.rateBasis, RateBasis::Counters);
+}
+
 // The archive keeps what each readout read, newest first; a later readout
 // adds what the recorder wrote since.
 TEST(FleetPage, CountersOfAnArchiveFollowItsReadouts) {
