@@ -371,13 +371,24 @@ TEST_F(HeldPush, KilledMidwayLeavesNothingAndTheNextPushCompletes) {
 
 #ifdef Q_OS_UNIX
 // Ctrl+C does not wait for the server: the statement waiting is cancelled and
-// the push rolled back while the lock is still held.
-TEST_F(HeldPush, CtrlCWhileTheServerKeepsItWaitingEndsThePushAtOnce) {
-    ASSERT_EQ(::kill(pid_t(push.processId()), SIGINT), 0);
+// the push rolled back while the lock is still held. A stop from outside
+// (systemd's SIGTERM) is taken as Ctrl+C.
+void ExpectStoppedAtOnce(QProcess& push, int signal) {
+    ASSERT_EQ(::kill(pid_t(push.processId()), signal), 0);
     ASSERT_TRUE(push.waitForFinished(10000));
     EXPECT_EQ(push.exitCode(), 130);
     EXPECT_TRUE(QString::fromLocal8Bit(push.readAllStandardError())
                     .contains(QStringLiteral("push interrupted; nothing pushed")));
+}
+
+TEST_F(HeldPush, CtrlCWhileTheServerKeepsItWaitingEndsThePushAtOnce) {
+    ExpectStoppedAtOnce(push, SIGINT);
+    ExpectAsBefore();
+    ASSERT_TRUE(holder.Exec(QStringLiteral("ROLLBACK")).ok);
+}
+
+TEST_F(HeldPush, SigtermWhileTheServerKeepsItWaitingEndsThePushAtOnce) {
+    ExpectStoppedAtOnce(push, SIGTERM);
     ExpectAsBefore();
     ASSERT_TRUE(holder.Exec(QStringLiteral("ROLLBACK")).ok);
 }
