@@ -113,7 +113,7 @@ void CountedHistory(const DutyInput& in, DutyEstimate& e, const CounterWalk& w) 
     if (e.cyclesTotal)
         e.countedCycles = *e.cyclesTotal + w.beforeResets;
     e.counterResets = w.resets;
-    const Qt::TimeSpec spec =
+    const Qt::TimeSpec zone =
         in.counterStart.isValid() ? in.counterStart.timeSpec() : e.recorderClock.timeSpec();
     // An erase wipes the records: one held from before it says the erase
     // time is not where these counters began.
@@ -129,21 +129,27 @@ void CountedHistory(const DutyInput& in, DutyEstimate& e, const CounterWalk& w) 
         e.countedFrom = in.counterStart;
     } else if (e.recorderInstalled) {
         e.countStart = CountStart::Installation;
-        e.countedFrom = QDateTime(*e.recorderInstalled, QTime(0, 0), spec);
-        e.notes << QStringLiteral("Время стирания не прочитано: начало счета — установка "
-                                  "регистратора на кран %1 (2.6), позже ввода в эксплуатацию.")
-                       .arg(Day(*e.recorderInstalled));
+        e.countedFrom = QDateTime(*e.recorderInstalled, QTime(0, 0), zone);
+        e.notes << QStringLiteral("%1: начало счета — установка регистратора на кран %2 (2.6), "
+                                  "позже ввода в эксплуатацию.")
+                       .arg(in.counterStart.isValid()
+                                ? QStringLiteral("Время стирания не принято")
+                                : QStringLiteral("Время стирания не прочитано"),
+                            Day(*e.recorderInstalled));
     } else if (e.commissioned) {
         e.countStart = CountStart::Commissioning;
-        e.countedFrom = QDateTime(*e.commissioned, QTime(0, 0), spec);
-        e.notes << QStringLiteral("Начало счета неизвестно (время стирания не прочитано): "
+        e.countedFrom = QDateTime(*e.commissioned, QTime(0, 0), zone);
+        e.notes << QStringLiteral("Начало счета неизвестно: "
                                   "принято, что счетчик считает с ввода в эксплуатацию. Если его "
                                   "обнуляли, израсходованный ресурс занижен.");
     }
     if (w.resets > 0)
-        e.notes << QStringLiteral("Счетчик циклов обнулялся между записями (%1 раз): циклы до "
-                                  "обнуления (%2) прибавлены к счетчику.")
-                       .arg(RuCount(w.resets), RuCount(std::int64_t(w.beforeResets)));
+        e.notes << QStringLiteral("Счетчик циклов обнулялся между записями (%1 %2): циклы до "
+                                  "обнуления (%3) прибавлены к счетчику.")
+                       .arg(RuCount(w.resets),
+                            RuPlural(w.resets, QStringLiteral("раз"), QStringLiteral("раза"),
+                                     QStringLiteral("раз")),
+                            RuCount(std::int64_t(w.beforeResets)));
     if (!e.commissioned || !e.countedFrom.isValid())
         return;
     const QDateTime commissioned(*e.commissioned, QTime(0, 0), e.countedFrom.timeSpec());

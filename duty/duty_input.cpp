@@ -36,8 +36,7 @@ void TakeSumRecord(DutyInput& input, std::span<const std::uint8_t> record) {
     TakeCycles(input, weight, 1, time);
 }
 
-void TakeCycles(DutyInput& input, std::uint8_t weight, std::uint64_t count,
-                const QDateTime& time) {
+void TakeCycles(DutyInput& input, std::uint8_t weight, std::uint64_t count, const QDateTime& time) {
     if (count == 0)
         return;
     input.weightCounts[weight] += count;

@@ -57,8 +57,7 @@ struct DutyInput {
 void TakeSumRecord(DutyInput& input, std::span<const std::uint8_t> record);
 
 // Takes count cycles of one weight (0xFF: without a weight) dated time.
-void TakeCycles(DutyInput& input, std::uint8_t weight, std::uint64_t count,
-                const QDateTime& time);
+void TakeCycles(DutyInput& input, std::uint8_t weight, std::uint64_t count, const QDateTime& time);
 
 // The cycles taken, with and without a weight.
 [[nodiscard]] std::uint64_t CyclesTaken(const DutyInput& input);
