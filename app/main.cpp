@@ -1,7 +1,7 @@
-#include "app/quit_signals.h"
 #include "app/widget_gateway.h"
 #include "app/zorvan_window.h"
 #include "link/port_finder.h"
+#include "runner/stop_signals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -120,13 +120,13 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     // Before the window: a signal that comes meanwhile waits in the pipe.
-    QuitSignals quitSignals;
+    StopSignals stopSignals(StopSignals::Options{});
     WidgetGateway gateway;
     // Settings come from the directory the program was started in.
     TZorvan window(gateway, QDir::currentPath());
     gateway.SetParent(&window);
     // Logout and shutdown end the window as its close button does.
-    QObject::connect(&quitSignals, &QuitSignals::Received, &window, [&window] { window.close(); });
+    QObject::connect(&stopSignals, &StopSignals::Received, &window, [&window] { window.close(); });
     window.show();
     const int status = app.exec();
     // Whoever started it from a terminal learns where the files went.

@@ -2,6 +2,10 @@
 
 #include <QObject>
 
+#include <memory>
+
+class StopSignals;
+
 // Ctrl+C as the window's Break button: it sets the flag that the link and the
 // readouts poll, so a readout ends as a Break ends it, with its files and log
 // kept. A stop from outside (SIGTERM, SIGHUP) is taken as Ctrl+C. The flag is
@@ -31,6 +35,5 @@ public:
 private:
     bool* flag_ = nullptr;
     bool interrupted_ = false;
-    class Watcher;
-    Watcher* watcher_ = nullptr;
+    std::unique_ptr<StopSignals> stop_; // Unix: the signals into the event loop
 };
