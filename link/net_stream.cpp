@@ -55,7 +55,17 @@ bool NetStream::open(int baud, QString& error) {
             return false;
         }
     }
-    // What came before the line was set is no reply to anything.
+    // What came before the line was set is no reply to anything; nor is what
+    // the device server's port still held from a connection that broke (the
+    // recorder's answer to its last request), which it hands on as this one
+    // stands: taken for the answer to our first request, it would shift every
+    // answer after it by one.
+    dropLeftovers(until);
+    if (closed()) {
+        error = failureText();
+        socket_.abort();
+        return false;
+    }
     in_.clear();
     taken_ = 0;
     open_ = true;
@@ -122,6 +132,7 @@ void NetStream::takeFromSocket() {
     const QByteArray wire = socket_.readAll();
     if (wire.isEmpty())
         return;
+    arrived_ += wire.size();
     if (taken_ > 0 && taken_ == in_.size()) {
         in_.clear();
         taken_ = 0;
@@ -135,6 +146,24 @@ void NetStream::takeFromSocket() {
     if (!answers.isEmpty()) {
         (void)socket_.write(answers);
         socket_.flush();
+    }
+}
+
+void NetStream::dropLeftovers(std::chrono::steady_clock::time_point until) {
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+        const qint64 before = arrived_;
+        in_.clear();
+        taken_ = 0;
+        const Clock::time_point quietUntil = std::min(until, Clock::now() + SettleQuiet);
+        if (!waitFor(
+                [&] {
+                    return arrived_ != before ||
+                           socket_.state() == QAbstractSocket::UnconnectedState;
+                },
+                quietUntil) ||
+            arrived_ == before)
+            return;
     }
 }
 

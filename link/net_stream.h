@@ -21,6 +21,9 @@
 class NetStream : public LineStream {
 public:
     static constexpr std::chrono::milliseconds ConnectLimit{5000};
+    // How long the line must stay quiet after opening before the first
+    // request goes out (see dropLeftovers).
+    static constexpr std::chrono::milliseconds SettleQuiet{150};
 
     NetStream();
 
@@ -60,6 +63,9 @@ private:
     // its answers at once.
     void takeFromSocket();
     void goneAway();
+    // Drops what arrives until the line has been quiet for SettleQuiet (or
+    // the opening's time is up).
+    void dropLeftovers(std::chrono::steady_clock::time_point until);
     // Blocks in the event loop until done() or the opening's time is up.
     [[nodiscard]] bool waitFor(const std::function<bool()>& done,
                                std::chrono::steady_clock::time_point until);
@@ -75,4 +81,6 @@ private:
     bool open_ = false;
     QByteArray in_;
     qsizetype taken_ = 0;
+    // Bytes that ever came from the socket, to tell a quiet line.
+    qint64 arrived_ = 0;
 };

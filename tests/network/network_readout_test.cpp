@@ -8,6 +8,10 @@
 #include <QProcessEnvironment>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <iostream>
+#include <string>
+
 namespace {
 
 constexpr int TimeScale = 20;
@@ -25,6 +29,15 @@ protected:
         NetworkTest::SetUp();
         ASSERT_TRUE(home.isValid());
         SetTimeScale(TimeScale);
+    }
+
+    // A failure's folders stay for a look.
+    void TearDown() override {
+        if (HasFailure()) {
+            home.setAutoRemove(false);
+            std::cerr << "kept " << home.path().toStdString() << '\n';
+        }
+        NetworkTest::TearDown();
     }
 
     // The tool in a start folder of its own, its archive and settings in a
@@ -72,6 +85,23 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
+    // Where two files part, for the failure's message.
+    static std::string FirstDifference(const QByteArray& want, const QByteArray& have) {
+        const QList<QByteArray> a = want.split('\n');
+        const QList<QByteArray> b = have.split('\n');
+        for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+            if (a.value(i) != b.value(i))
+                return QStringLiteral(": line %1 of %2/%3, wanted \"%4\", got \"%5\"")
+                    .arg(i + 1)
+                    .arg(a.size())
+                    .arg(b.size())
+                    .arg(QString::fromLatin1(a.value(i).toPercentEncoding(" \t")),
+                         QString::fromLatin1(b.value(i).toPercentEncoding(" \t")))
+                    .toStdString();
+        }
+        return {};
+    }
+
     // The log without the computer's time, its second line.
     static QStringList LogLines(const QString& folder) {
         QStringList lines = QStringDecoder("windows-1251")(Bytes(folder, "zorvlog.txt"))
@@ -86,8 +116,10 @@ protected:
     static void ExpectSameFiles(const QString& expected, const QString& got,
                                 const QStringList& names) {
         for (const QString& name : names) {
-            EXPECT_NE(Bytes(expected, name), "<missing>") << name.toStdString();
-            EXPECT_TRUE(Bytes(got, name) == Bytes(expected, name)) << name.toStdString();
+            const QByteArray want = Bytes(expected, name);
+            const QByteArray have = Bytes(got, name);
+            EXPECT_NE(want, "<missing>") << name.toStdString();
+            EXPECT_TRUE(have == want) << name.toStdString() << FirstDifference(want, have);
         }
     }
 
