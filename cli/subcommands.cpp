@@ -71,6 +71,16 @@ const std::vector<Subcommand>& Subcommands() {
                         "and charts of life used and events per month. Exit code 4: the\n"
                         "database cannot be reached or used."),
          AddFleetOptions, RunFleet, 0},
+        {QStringLiteral("verify"), QStringLiteral("Checks a run folder against its seal."),
+         QStringLiteral("Checks the seal of a run folder: the signature over its manifest (with\n"
+                        "--key, that it is that engineer's), every file's SHA-256, and every file\n"
+                        "written again from the folder's \"recorder.img\" by replaying the sealed\n"
+                        "readouts, byte for byte. The log \"zorvlog.txt\" and the page\n"
+                        "\"index.html\" carry the computer's time and are checked by their hash\n"
+                        "only, as are files no replay writes. A file added after the seal is\n"
+                        "named as not sealed and leaves the folder intact. Exit code 0: intact;\n"
+                        "10: altered; 11: unsigned; 12: signed with another key."),
+         AddVerifyOptions, RunVerify, 1},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"
