@@ -56,6 +56,7 @@ TEST(Manifest, ReadsBackWhatItWroteWithEveryReadoutAndItsSettings) {
     EXPECT_FALSE(back.readouts[0].withReach);
     EXPECT_EQ(back.readouts[0].texts.relay, events.texts.relay);
     EXPECT_EQ(back.readouts[1].kind, ReadoutKind::Summator);
+    EXPECT_TRUE(back.readouts[1].withReach);
     EXPECT_EQ(back.readouts[1].outcome, ReadoutOutcome::Failed);
     EXPECT_EQ(back.readouts[1].basis, RatingBasis::Weight);
     EXPECT_EQ(back.readouts[1].fullScale, 250);
