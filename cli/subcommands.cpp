@@ -60,8 +60,10 @@ const std::vector<Subcommand>& Subcommands() {
          QStringLiteral("Sends every record of this user's archive (or of the memory images and\n"
                         "run folders given) into the fleet's PostgreSQL database, in one\n"
                         "transaction: all of it or nothing. Records the database holds already\n"
-                        "are left as they are. Exit code 4: the database cannot be reached,\n"
-                        "refuses the login, has a newer schema or failed the push."),
+                        "are left as they are. A sealed run folder goes with its seal, and only\n"
+                        "as sealed: one that verify finds altered is refused (exit code 10).\n"
+                        "Exit code 4: the database cannot be reached, refuses the login, has a\n"
+                        "newer schema or failed the push."),
          AddPushOptions, RunPush, 100000},
         {QStringLiteral("fleet"),
          QStringLiteral("Writes the page over every crane of the fleet's database."),
