@@ -252,6 +252,25 @@ TEST_F(SealRunTest, ReplacedImageEditedManifestOtherKeyMissingAndAddedFilesAndAR
     EXPECT_EQ(v.out.last(), "verdict: UNSIGNED (no signature manifest.txt.minisig)");
 }
 
+// The word report rewrites the run's page after the readout's seal: the
+// folder is sealed again, and stays intact.
+TEST_F(SealRunTest, TheWordReportAndItsPageAreSealedAgain) {
+    GenerateOptions options;
+    options.events = 10;
+    options.sums = 40;
+    options.seed = 24;
+    sim.Generate(options);
+    const QString report = QDir(QFileInfo(ZORVAN_CLI_PROGRAM).path()).filePath("list.doc");
+    QFile::remove(report);
+    ResetClock();
+    const CliRun run = Run({"summator", "--word", "--out", outDir.path(), "-q"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(QFileInfo::exists(report));
+    const CliRun v = Verify(outDir.path());
+    EXPECT_EQ(v.exitCode, 0) << v.out.join('\n').toStdString();
+    EXPECT_TRUE(v.out.contains("ok: index.html (as sealed; by its hash only)"));
+}
+
 // A readout cut short by the line is sealed too, saying so, and replays alike.
 TEST_F(SealRunTest, ACutReadoutIsSealedAsCut) {
     GenerateOptions options;
