@@ -120,6 +120,8 @@ void TZorvan::Button1Click() {
     static const SumRows noRows;
     RtfWordApplication word;
     if (MakeWordReport(word, sumReadout_ ? sumReadout_->Rows() : noRows,
-                       QCoreApplication::applicationDirPath(), messages_))
+                       QCoreApplication::applicationDirPath(), messages_)) {
         NoteWordReport(summary_, word.LastSavedPath(), QDir::currentPath());
+        SealRunAgain(QDir::currentPath());
+    }
 }

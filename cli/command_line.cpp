@@ -80,6 +80,10 @@ QString ExitCodesHelp() {
         "  2    usage error\n"
         "  3    a file could not be read, made, written or closed\n"
         "  4    the fleet database cannot be reached or used (push, fleet)\n"
+        "  10   verify, push: the run folder is not as sealed (a file, the image, the\n"
+        "       manifest or its signature was changed, or a sealed file is missing)\n"
+        "  11   verify: the run folder has no seal that can be checked\n"
+        "  12   verify: the seal was made with another key than --key\n"
         "  130  interrupted by Ctrl+C, SIGTERM or SIGHUP (files and log keep what\n"
         "       was read)\n");
 }

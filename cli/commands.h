@@ -31,6 +31,9 @@ void AddRatedLoadOption(QCommandLineParser& p);
 bool RatedLoadFromOptions(const QCommandLineParser& p, std::optional<double>& ratedLoad,
                           QString& error);
 
+void AddVerifyOptions(QCommandLineParser& p);
+int RunVerify(const Invocation& in);
+
 void AddPortsOptions(QCommandLineParser& p);
 int RunPorts(const Invocation& in);
 

@@ -7,6 +7,11 @@ constexpr int LinkFailure = 1; // no port, or no or a wrong answer from the reco
 constexpr int Usage = 2;
 constexpr int FileFailure = 3;     // a file could not be made or written
 constexpr int DatabaseFailure = 4; // the fleet database cannot be reached or used
+// verify: the run folder is not as sealed, has no seal to check, or was
+// sealed with another key than the one given.
+constexpr int SealAltered = 10;
+constexpr int SealUnsigned = 11;
+constexpr int SealOtherKey = 12;
 constexpr int Interrupted = 130;
 } // namespace ExitCode
 

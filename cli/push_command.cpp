@@ -14,17 +14,71 @@
 #include "fleet/pg_connection.h"
 #include "image/image_recorder.h"
 #include "image/memory_image.h"
+#include "link/recorder_map.h"
+#include "seal/seal_check.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
+QByteArray FileBytes(const QDir& dir, const char* name) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A sealed run folder is pushed only as sealed, its seal with it as the
+// visit of its readouts; a folder sealed before there were seals goes as its image.
+bool TakeSeal(const QString& folder, const MemoryImage& image, PushCrane& crane, QString& error,
+              bool& altered) {
+    const QDir dir(folder);
+    if (!QFileInfo::exists(dir.filePath(QString::fromLatin1(ManifestName))))
+        return true;
+    const SealReport report = CheckRunFolder(folder, std::nullopt);
+    if (report.verdict != SealVerdict::Intact) {
+        QString why = report.reason;
+        for (const FileFinding& f : report.findings)
+            if (f.kind != FileFinding::NotSealed) {
+                why = f.name + QStringLiteral(": ") + f.detail;
+                break;
+            }
+        error = QStringLiteral("%1 does not match its seal (%2)")
+                    .arg(QDir::toNativeSeparators(folder), why);
+        altered = true;
+        return false;
+    }
+    const Manifest& m = *report.manifest;
+    PushVisit visit;
+    visit.started = crane.firstRead;
+    visit.computer = m.computer;
+    visit.userName = m.user;
+    visit.comPort = image.Origin(RecorderMap::IdentSelector, RecorderMap::IdentAddress)
+                        .value_or(ReadOrigin{})
+                        .comPort;
+    if (!m.readouts.empty()) {
+        visit.memory = m.readouts.back().kind == ReadoutKind::Events ? 1 : 2;
+        const bool whole =
+            std::all_of(m.readouts.begin(), m.readouts.end(), [](const SealedReadout& r) {
+                return r.outcome == ReadoutOutcome::Completed;
+            });
+        visit.outcome = whole ? QStringLiteral("whole") : QStringLiteral("cut");
+    }
+    visit.seal = PushSeal{KeyIdText(*report.signer), m.user + QLatin1Char('@') + m.computer,
+                          FileBytes(dir, PublicKeyName), FileBytes(dir, ManifestName),
+                          FileBytes(dir, SignatureName)};
+    crane.visits.push_back(visit);
+    return true;
+}
+
 // An image file, or a run folder's recorder.img, as a crane to push.
-bool LoadInput(const QString& argument, PushCrane& crane, QString& error) {
+bool LoadInput(const QString& argument, PushCrane& crane, QString& error, bool& altered) {
     QString path = argument;
-    if (QFileInfo(path).isDir())
+    const bool folder = QFileInfo(path).isDir();
+    if (folder)
         path = QDir(path).filePath(ImageRecorder::FileName);
     MemoryImage image;
     if (!LoadImageArgument(path, image, error))
@@ -33,7 +87,7 @@ bool LoadInput(const QString& argument, PushCrane& crane, QString& error) {
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error);
         return false;
     }
-    return true;
+    return !folder || TakeSeal(argument, image, crane, error, altered);
 }
 
 QString DatabaseConnInfo(const QCommandLineParser& p) {
@@ -137,10 +191,11 @@ int RunPush(const Invocation& in) {
         std::vector<PushCrane> images;
         for (const QString& argument : arguments) {
             PushCrane crane;
-            if (!LoadInput(argument, crane, error)) {
+            bool altered = false;
+            if (!LoadInput(argument, crane, error, altered)) {
                 in.console.Err(QStringLiteral("zorvan-cli: ") + error +
                                QStringLiteral("; nothing pushed"));
-                return ExitCode::FileFailure;
+                return altered ? ExitCode::SealAltered : ExitCode::FileFailure;
             }
             images.push_back(std::move(crane));
         }

@@ -155,6 +155,7 @@ int RunSummator(const Invocation& in) {
                            in.console)) {
             in.console.Out(QDir::toNativeSeparators(word.LastSavedPath()));
             NoteWordReport(summary, word.LastSavedPath(), setup.folder);
+            SealRunAgain(setup.folder);
         } else
             return ExitCode::FileFailure;
     }

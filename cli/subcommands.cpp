@@ -60,8 +60,10 @@ const std::vector<Subcommand>& Subcommands() {
          QStringLiteral("Sends every record of this user's archive (or of the memory images and\n"
                         "run folders given) into the fleet's PostgreSQL database, in one\n"
                         "transaction: all of it or nothing. Records the database holds already\n"
-                        "are left as they are. Exit code 4: the database cannot be reached,\n"
-                        "refuses the login, has a newer schema or failed the push."),
+                        "are left as they are. A sealed run folder goes with its seal, and only\n"
+                        "as sealed: one that verify finds altered is refused (exit code 10).\n"
+                        "Exit code 4: the database cannot be reached, refuses the login, has a\n"
+                        "newer schema or failed the push."),
          AddPushOptions, RunPush, 100000},
         {QStringLiteral("fleet"),
          QStringLiteral("Writes the page over every crane of the fleet's database."),
@@ -71,6 +73,16 @@ const std::vector<Subcommand>& Subcommands() {
                         "and charts of life used and events per month. Exit code 4: the\n"
                         "database cannot be reached or used."),
          AddFleetOptions, RunFleet, 0},
+        {QStringLiteral("verify"), QStringLiteral("Checks a run folder against its seal."),
+         QStringLiteral("Checks the seal of a run folder: the signature over its manifest (with\n"
+                        "--key, that it is that engineer's), every file's SHA-256, and every file\n"
+                        "written again from the folder's \"recorder.img\" by replaying the sealed\n"
+                        "readouts, byte for byte. The log \"zorvlog.txt\" and the page\n"
+                        "\"index.html\" carry the computer's time and are checked by their hash\n"
+                        "only, as are files no replay writes. A file added after the seal is\n"
+                        "named as not sealed and leaves the folder intact. Exit code 0: intact;\n"
+                        "10: altered; 11: unsigned; 12: signed with another key."),
+         AddVerifyOptions, RunVerify, 1},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"

@@ -74,8 +74,13 @@ bool ArchiveCranes::Open(const QString& path) {
         const auto at = index.find(q.value(0).toLongLong());
         if (at == index.end())
             continue;
-        PushVisit v{q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toString(),
-                    q.value(4).toInt(),      std::nullopt,          QString()};
+        PushVisit v{q.value(1).toLongLong(),
+                    q.value(2).toString(),
+                    q.value(3).toString(),
+                    q.value(4).toInt(),
+                    std::nullopt,
+                    QString(),
+                    std::nullopt};
         if (!q.isNull(5))
             v.memory = q.value(5).toInt();
         if (!q.isNull(6))

@@ -159,13 +159,13 @@ QString FleetPageHtml(const FleetData& data, const QDateTime& now) {
                              QStringLiteral("крана"), QStringLiteral("кранов")),
                      now.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     QStringList header{QStringLiteral("Кран"), QStringLiteral("Ключ"),
-                       QStringLiteral("Последнее чтение")};
+                       QStringLiteral("Последнее чтение"), QStringLiteral("Запечатал")};
     for (int k = 0; k < EventKindCount; ++k)
         header << EventKindName(EventKind(k));
     header << QStringLiteral("Группа") << QStringLiteral("Ресурс");
     QList<QStringList> rows;
     for (const FleetCrane& c : data.cranes) {
-        QStringList row{c.name, c.key.left(12), LastRead(c)};
+        QStringList row{c.name, c.key.left(12), LastRead(c), c.lastSealedBy};
         for (int n : c.events)
             row << Russian().toString(n);
         row << DutyCell(c.duty) << Percent(c.duty.lifeUsed);

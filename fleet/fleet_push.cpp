@@ -73,6 +73,22 @@ bool InsertVisits(PgConnection& db, const QByteArray& crane, const std::vector<P
             return false;
         tally.visitsAdded += r.affected;
     }
+    // A visit's seal once: the first one pushed is the one signed then.
+    for (const PushVisit& v : visits) {
+        if (!v.seal)
+            continue;
+        const PushSeal& seal = *v.seal;
+        const PgConnection::Result r = db.Exec(
+            QStringLiteral("INSERT INTO zorvan.visit_seals (visit, key_id, sealed_by, "
+                           "public_key, manifest, signature) SELECT id, $6, $7, $8, $9, $10 "
+                           "FROM zorvan.visits WHERE crane = $1 AND started = $2 AND computer "
+                           "= $3 AND user_name = $4 AND com_port = $5 ON CONFLICT (visit) DO "
+                           "NOTHING"),
+            {crane, Num(v.started), Text(v.computer), Text(v.userName), Num(v.comPort),
+             Text(seal.keyId), Text(seal.sealedBy), seal.publicKey, seal.manifest, seal.signature});
+        if (!r.ok)
+            return false;
+    }
     return true;
 }
 

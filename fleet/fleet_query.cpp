@@ -96,10 +96,13 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
     const bool ok = [&] {
         const auto cranes =
             query(Sql("SELECT c.id, c.key, encode(c.identification, 'hex'), v.started, "
-                      "v.computer, v.user_name, c.last_read, to_char(c.erased, %T) FROM "
-                      "zorvan.cranes c LEFT JOIN LATERAL (SELECT started, computer, user_name "
-                      "FROM zorvan.visits WHERE crane = c.id ORDER BY started DESC LIMIT 1) v ON "
-                      "true"));
+                      "v.computer, v.user_name, c.last_read, to_char(c.erased, %T), "
+                      "s.sealed_by, s.key_id FROM zorvan.cranes c LEFT JOIN LATERAL (SELECT "
+                      "started, computer, user_name FROM zorvan.visits WHERE crane = c.id ORDER "
+                      "BY started DESC LIMIT 1) v ON true LEFT JOIN LATERAL (SELECT "
+                      "s.sealed_by, s.key_id FROM zorvan.visit_seals s JOIN zorvan.visits sv ON "
+                      "sv.id = s.visit WHERE sv.crane = c.id ORDER BY sv.started DESC LIMIT 1) s "
+                      "ON true"));
         if (!cranes.ok)
             return false;
         std::map<QString, std::size_t> at;
@@ -113,6 +116,8 @@ bool QueryFleet(PgConnection& db, const QDateTime& now, FleetData& data, QString
                 c.lastVisitBy = row[4] + QLatin1Char('/') + row[5];
             }
             c.lastRead = row[6].toLongLong();
+            if (!row[8].isNull())
+                c.lastSealedBy = row[8] + QStringLiteral(", ключ ") + row[9];
             DutyInput& in = c.input;
             if (c.identification.size() == qsizetype(in.ident.size())) {
                 std::memcpy(in.ident.data(), c.identification.constData(), in.ident.size());

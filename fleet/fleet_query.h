@@ -23,8 +23,11 @@ struct FleetCrane {
     QString name;                    // unique on the page (see CraneName)
     std::optional<qint64> lastVisit; // started, ms since 1970 UTC
     QString lastVisitBy;             // computer and user
-    qint64 lastRead = 0;             // the newest block pushed, ms since 1970 UTC
-    KindCounts events{};             // of the last 12 calendar months, up to now
+    // Who sealed the newest sealed visit: user@computer and the key's id;
+    // empty when no visit of it came with a seal.
+    QString lastSealedBy;
+    qint64 lastRead = 0; // the newest block pushed, ms since 1970 UTC
+    KindCounts events{}; // of the last 12 calendar months, up to now
     // What the estimate is made from: the cycles per weight and the
     // counters, newest first, as the database holds them.
     DutyInput input;

@@ -20,6 +20,16 @@ struct PushRecord {
     int comPort = 0;
 };
 
+// The seal of the run folder a visit was pushed from, as the folder holds it,
+// so that the fleet keeps the evidence: anyone can check it again.
+struct PushSeal {
+    QString keyId;        // the signer's fingerprint, as minisign prints it
+    QString sealedBy;     // user and computer, as the manifest names them
+    QByteArray publicKey; // zorvan.pub
+    QByteArray manifest;  // manifest.txt
+    QByteArray signature; // manifest.txt.minisig
+};
+
 struct PushVisit {
     std::int64_t started = 0;
     QString computer;
@@ -27,6 +37,7 @@ struct PushVisit {
     int comPort = 0;
     std::optional<int> memory; // 1 events, 2 summator
     QString outcome;           // null when none
+    std::optional<PushSeal> seal;
 };
 
 struct PushCrane {

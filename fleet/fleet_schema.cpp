@@ -125,6 +125,16 @@ const std::vector<const char*> Migrations[] = {
         "(PARTITION BY crane ORDER BY seq)) m WHERE before IS NULL OR after IS NULL OR "
         "total_cycles < before OR after < total_cycles",
     },
+    // 3: the seal of the run folder a visit came from, kept as it was signed.
+    {
+        "CREATE TABLE zorvan.visit_seals ("
+        " visit bigint PRIMARY KEY REFERENCES zorvan.visits(id),"
+        " key_id text NOT NULL,"
+        " sealed_by text NOT NULL,"
+        " public_key text NOT NULL,"
+        " manifest text NOT NULL,"
+        " signature text NOT NULL)",
+    },
 };
 
 static_assert(std::size(Migrations) == FleetSchema::Version);

@@ -13,6 +13,8 @@ class PgConnection;
 // schema_version   the version of these tables (one row)
 // cranes           one row per recorder identification (the archive's key)
 // visits           one row per readout that identified a crane
+// visit_seals      the seal (manifest, signature, public key) of a visit
+//                  pushed from a sealed run folder
 // event_records    every distinct event record read from a crane
 // sum_records      every distinct summator record read from a crane, with its
 //                  place in the order the recorder wrote them (seq)
@@ -25,7 +27,7 @@ class PgConnection;
 // are what the fleet's queries need.
 namespace FleetSchema {
 
-constexpr int Version = 2;
+constexpr int Version = 3;
 
 // Makes the tables when the database has none, moves those of version 1
 // (made in the schema "public") into "zorvan" and brings older tables up to

@@ -39,10 +39,16 @@ struct ReadoutRunEnd {
 // One memory readout from the line, the same for every front end: every
 // block read goes into the memory image, the summary and the crane archive
 // look on, the records are read, the exchange ends with the port closed and
-// the files finished, and the run's page is written into pageFolder.
+// the files finished, the run's page is written into pageFolder, and that
+// folder is sealed (a manifest of its files, signed with the user's key).
 ReadoutRunEnd RunEventReadout(EventReadout& readout, const ReadoutLine& line,
                               const OutputChoice& files, bool withReach, RunSummary& summary,
                               const PageFacts& page, const QString& pageFolder);
 ReadoutRunEnd RunSumReadout(SumReadout& readout, const ReadoutLine& line,
                             const SumReadoutChoice& choice, RunSummary& summary,
                             const PageFacts& page, const QString& pageFolder);
+
+// After a readout's end added a file to its sealed run folder (the word
+// report, and the page again that names it): the folder sealed anew, its
+// readouts as sealed before.
+void SealRunAgain(const QString& folder);

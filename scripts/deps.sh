@@ -4,8 +4,9 @@
 # Qt Charts needs the OpenGL module's development files, which Debian 12 does
 # not pull in with qt6-charts-dev; the archive needs Qt SQL's SQLite driver.
 # The fleet database is reached through libpq; its tests start a PostgreSQL
-# server of their own (Debian's postgresql package).
-ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libqt6sql6-sqlite libpq-dev postgresql libqt6sql6-psql"
+# server of their own (Debian's postgresql package). Run folders are sealed
+# with libsodium (libsodium-dev pulls in its library, libsodium23).
+ZORVAN_PACKAGES="g++ make cmake pkg-config libgtest-dev qt6-base-dev qt6-serialport-dev libgl-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libqt6sql6-sqlite libpq-dev postgresql libqt6sql6-psql libsodium-dev"
 
 zorvan_missing_packages() {
     local missing="" p

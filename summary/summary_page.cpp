@@ -1,5 +1,6 @@
 #include "summary/summary_page.h"
 
+#include "seal/seal_files.h"
 #include "summary/duty_section.h"
 #include "summary/page_sections.h"
 
@@ -49,6 +50,9 @@ bool WriteSummaryPage(const RunSummary& summary, const QString& folder, QString*
     const QDir dir(folder);
     QStringList files = dir.entryList(QDir::Files, QDir::Name);
     files.removeAll(SummaryPageName);
+    // The seal of the readout before vouches for the files; it is none of them.
+    for (const char* seal : {ManifestName, SignatureName, PublicKeyName})
+        files.removeAll(QString::fromLatin1(seal));
     QSaveFile file(dir.filePath(SummaryPageName));
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)

@@ -218,8 +218,10 @@ TEST(ManualPages, ZorvanCliNamesEveryCommandAndItsOptions) {
 TEST(ManualPages, ZorvanCliExitCodesAreTheToolsOwn) {
     const QMap<int, QString> help =
         HelpExitCodes(Help(QStringLiteral(ZORVAN_CLI_PROGRAM), {QStringLiteral("--help")}));
-    const QList<int> codes{ExitCode::Success,     ExitCode::LinkFailure,     ExitCode::Usage,
-                           ExitCode::FileFailure, ExitCode::DatabaseFailure, ExitCode::Interrupted};
+    const QList<int> codes{
+        ExitCode::Success,      ExitCode::LinkFailure,     ExitCode::Usage,
+        ExitCode::FileFailure,  ExitCode::DatabaseFailure, ExitCode::SealAltered,
+        ExitCode::SealUnsigned, ExitCode::SealOtherKey,    ExitCode::Interrupted};
     EXPECT_EQ(help.keys(), codes);
 
     QMap<int, QString> man;

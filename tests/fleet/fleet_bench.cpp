@@ -61,7 +61,7 @@ PushCrane FullCrane(int n) {
     c.firstRead = 1700000000000;
     c.lastRead = 1700000000000 + n;
     c.visits.push_back({c.lastRead, QStringLiteral("bench"), QStringLiteral("bench"), 3, 1,
-                        QStringLiteral("whole")});
+                        QStringLiteral("whole"), std::nullopt});
     int i = 0;
     for (std::uint32_t page = EventStart; page < EventEnd; page += PageSize)
         for (std::uint32_t slot = page; slot <= page + LastSlotOffset; slot += EventLength, ++i) {

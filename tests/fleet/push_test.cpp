@@ -3,6 +3,8 @@
 #include "fleet/fleet_schema.h"
 #include "fleet_fixture.h"
 #include "image/image_file.h"
+#include "seal/key_store.h"
+#include "seal/run_seal.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -216,6 +218,80 @@ TEST_F(FleetPush, TakesImagesAndRunFoldersAndRefusesADamagedOne) {
         Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.event_records WHERE com_port = 4 "
                                    "AND first_read = 1710000000000")),
         42);
+}
+
+// A sealed run folder goes with its seal as the visit of its readout, and
+// the page says who sealed the crane's last reading; one whose files no
+// longer match its seal is refused with the reason, nothing pushed.
+TEST_F(FleetPush, ASealedRunFolderGoesWithItsSealAndOnlyAsSealed) {
+    MemoryImage m;
+    const QByteArray ident = Ident(11);
+    const ReadOrigin origin{1710000000000, 3};
+    m.Record(IdentSelector, IdentAddress, reinterpret_cast<const std::uint8_t*>(ident.data()),
+             IdentSize, origin);
+    for (int i = 0; i < 5; ++i)
+        m.Record(MemorySelector, EventSlot(i),
+                 reinterpret_cast<const std::uint8_t*>(Event(i).constData()), EventLength, origin);
+    const QString run = home_.path() + QStringLiteral("/sealed");
+    ASSERT_TRUE(QDir().mkpath(run));
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    ASSERT_TRUE(write(run + QStringLiteral("/recorder.img"), ImageFormat::Serialize(m)));
+    ASSERT_TRUE(write(run + QStringLiteral("/notes.txt"), "inspected\n"));
+    const SealOutcome seal = SealRunFolder(run, nullptr, QStringLiteral("07.12.2026 09:04"),
+                                           home_.path() + QStringLiteral("/keys"));
+    ASSERT_TRUE(seal.ok) << seal.error.toStdString();
+
+    CliRun result = Push({run});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    PgConnection db;
+    ASSERT_TRUE(db.Connect(db_));
+    const PgConnection::Result kept = db.Exec(QStringLiteral(
+        "SELECT s.key_id, s.sealed_by, s.manifest, s.signature, s.public_key, v.com_port FROM "
+        "zorvan.visit_seals s JOIN zorvan.visits v ON v.id = s.visit"));
+    ASSERT_TRUE(kept.ok) << db.Error().toStdString();
+    ASSERT_EQ(kept.rows.size(), 1u);
+    const auto file = [&run](const char* name) {
+        QFile f(run + QLatin1Char('/') + QLatin1String(name));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    EXPECT_EQ(kept.Value(0, 0), KeyIdText(seal.key.id));
+    EXPECT_EQ(kept.Value(0, 1), SealUserName() + QLatin1Char('@') + SealComputerName());
+    EXPECT_EQ(kept.Value(0, 2), file("manifest.txt"));
+    EXPECT_EQ(kept.Value(0, 3), file("manifest.txt.minisig"));
+    EXPECT_EQ(kept.Value(0, 4), file("zorvan.pub"));
+    EXPECT_EQ(kept.Value(0, 5), QStringLiteral("3"));
+    // Pushed again: the visit and its seal once.
+    ASSERT_EQ(Push({run}).exitCode, 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visit_seals")), 1);
+
+    const QString page = home_.path() + QStringLiteral("/page");
+    ASSERT_EQ(RunCli({QStringLiteral("fleet"), QStringLiteral("--db"), db_, QStringLiteral("--out"),
+                      page},
+                     home_.path())
+                  .exitCode,
+              0);
+    QFile html(page + QStringLiteral("/index.html"));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(html.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("<th>Запечатал</th>")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<td>%1@%2, ключ %3</td>")
+                                  .arg(SealUserName(), SealComputerName(), KeyIdText(seal.key.id))))
+        << text.toStdString();
+
+    ASSERT_TRUE(write(run + QStringLiteral("/notes.txt"), "inspected, all fine\n"));
+    const qint64 visits = Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits"));
+    ASSERT_TRUE(db.Exec(QStringLiteral("DELETE FROM zorvan.visit_seals")).ok);
+    result = Push({run});
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("does not match its seal (notes.txt: its "
+                                                   "SHA-256 is not the sealed one); nothing "
+                                                   "pushed")))
+        << result.err.toStdString();
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visit_seals")), 0);
+    EXPECT_EQ(Number(db_, QStringLiteral("SELECT count(*) FROM zorvan.visits")), visits);
 }
 
 TEST_F(FleetPush, EightPushesAtOnceLeaveEveryRecordOnce) {

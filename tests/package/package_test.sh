@@ -24,7 +24,7 @@ FILES="
 ./usr/share/man/man1/recorder-sim.1.gz
 "
 # Libraries the programs need, which the package must declare.
-DEPENDS="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6svg6 libpq5"
+DEPENDS="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6svg6 libpq5 libsodium23"
 
 WORK=$(mktemp -d)
 SIM_PID=
