@@ -57,7 +57,7 @@ QString UserKeyFolder() {
 KeyLoad LoadOrMakeKeyPair(const QString& folder, KeyPair& pair) {
     KeyLoad load;
     if (folder.isEmpty()) {
-        load.error = QStringLiteral("no configuration folder for the signing key");
+        load.error = QStringLiteral("нет папки настроек для ключа подписи");
         return load;
     }
     const QDir dir(folder);
@@ -65,7 +65,7 @@ KeyLoad LoadOrMakeKeyPair(const QString& folder, KeyPair& pair) {
     if (QFileInfo::exists(secretPath)) {
         QFile file(secretPath);
         if (!file.open(QIODevice::ReadOnly) || !ParseSecretKeyFile(file.readAll(), pair)) {
-            load.error = QStringLiteral("the signing key %1 cannot be read")
+            load.error = QStringLiteral("ключ подписи %1 не читается")
                              .arg(QDir::toNativeSeparators(secretPath));
             return load;
         }
@@ -75,8 +75,8 @@ KeyLoad LoadOrMakeKeyPair(const QString& folder, KeyPair& pair) {
     if (!QDir().mkpath(folder) || !MakeKeyPair(pair) ||
         !WriteFile(secretPath, SecretKeyFile(pair),
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        load.error = QStringLiteral("the signing key cannot be made in %1")
-                         .arg(QDir::toNativeSeparators(folder));
+        load.error =
+            QStringLiteral("ключ подписи не создается в %1").arg(QDir::toNativeSeparators(folder));
         return load;
     }
     // The public key is handed out; one lost or stale is made again from the secret.

@@ -78,7 +78,7 @@ SealOutcome SealRunFolder(const QString& folder, const SealedReadout* readout,
     for (const QString& name : SealableFiles(folder)) {
         SealedFile f{name, {}};
         if (!FileSha256(dir.filePath(name), f.sha256)) {
-            seal.error = QStringLiteral("%1 cannot be read").arg(name);
+            seal.error = QStringLiteral("файл %1 не читается").arg(name);
             return seal;
         }
         m.files.push_back(f);
@@ -97,8 +97,8 @@ SealOutcome SealRunFolder(const QString& folder, const SealedReadout* readout,
         !Save(dir.filePath(QString::fromLatin1(PublicKeyName)), PublicKeyFile(pair.pub)) ||
         !Save(dir.filePath(QString::fromLatin1(ManifestName)), text) ||
         !Save(dir.filePath(QString::fromLatin1(SignatureName)), signature)) {
-        seal.error = QStringLiteral("the seal cannot be written into %1")
-                         .arg(QDir::toNativeSeparators(folder));
+        seal.error =
+            QStringLiteral("печать не записывается в %1").arg(QDir::toNativeSeparators(folder));
         return seal;
     }
     seal.ok = true;

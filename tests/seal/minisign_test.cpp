@@ -125,7 +125,7 @@ TEST(KeyStore, MadeOnceReadableByTheUserAloneAndNeverReplaced) {
     KeyPair broken;
     const KeyLoad refused = LoadOrMakeKeyPair(folder, broken);
     EXPECT_FALSE(refused.ok);
-    EXPECT_TRUE(refused.error.contains(QStringLiteral("cannot be read")));
+    EXPECT_TRUE(refused.error.contains(QStringLiteral("не читается")));
     EXPECT_EQ(Slurp(secret), QByteArray("damaged"));
 }
 

@@ -314,8 +314,8 @@ TEST_F(SealRunTest, ASealThatCannotBeMadeKeepsTheReadout) {
     EXPECT_FALSE(QFileInfo::exists(QDir(outDir.path()).filePath("manifest.txt")));
     const QStringList log = LogLines(outDir.path());
     ASSERT_GE(log.size(), 2);
-    EXPECT_TRUE(log[log.size() - 2].startsWith("Не удалось запечатать папку: the signing key "
-                                               "cannot be made in "))
+    EXPECT_TRUE(log[log.size() - 2].startsWith("Не удалось запечатать папку: ключ подписи не "
+                                               "создается в "))
         << log.join('|').toStdString();
     EXPECT_EQ(Verify(outDir.path()).exitCode, 11);
 }
