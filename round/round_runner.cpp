@@ -69,6 +69,14 @@ void RoundRunner::startStep(Crane& c) {
     const RoundCrane& crane = list_[c.index];
     CraneReport& report = reports_[c.index];
     const bool pushing = c.step >= crane.reads.size();
+    if (pushing && report.folders.isEmpty()) {
+        // A push without folders would send the whole archive.
+        c.messages << QStringLiteral("no run folder was told: nothing to push");
+        report.push = PushOutcome::Failed;
+        report.pushExitCode = ExitCode::FileFailure;
+        craneDone(c);
+        return;
+    }
     const QString folder = QDir(options_.outFolder).filePath(crane.name);
     if (!QDir().mkpath(folder)) {
         c.messages << QStringLiteral("cannot make the folder ") + QDir::toNativeSeparators(folder);
@@ -84,6 +92,9 @@ void RoundRunner::startStep(Crane& c) {
 #ifdef Q_OS_UNIX
     c.process.setChildProcessModifier([] {
         ::setpgid(0, 0);
+        // Should the round die, a step's last words go nowhere rather than
+        // ending it with its files unfinished.
+        ::signal(SIGPIPE, SIG_IGN);
 #ifdef Q_OS_LINUX
         // A round that dies (a second signal, a kill) asks its steps to stop.
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);

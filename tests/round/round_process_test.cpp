@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -218,17 +219,24 @@ TEST_F(RoundTest, AStopFromOutsideEndsTheRoundAsABreak) {
                                    "[c]\ncom = 3\nread = summator\n");
     Bind(3, sims[2].DevicePath());
     const QString db = PgCluster::Instance()->NewDatabase();
-    for (const int signal : {SIGTERM, SIGHUP}) {
+    // systemd's stop, a closed terminal: to the round alone; Ctrl+C on a
+    // terminal, kill -TERM -- -PGID: to its whole process group. Each step
+    // is asked once only, as a second signal would end it at once.
+    for (const auto& [signal, group] : {std::pair{SIGTERM, false}, std::pair{SIGHUP, false},
+                                        std::pair{SIGINT, true}, std::pair{SIGTERM, true}}) {
         SCOPED_TRACE(signal);
+        SCOPED_TRACE(group ? "to the process group" : "to the round");
         for (auto& sim : sims)
             sim.ClearRequests();
         QDir(out()).removeRecursively();
         QProcess process;
+        // A terminal of its own: the round leads a process group, as a shell's job does.
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
         // Two at a time: the third crane waits for a place.
         Start(process, {"round", list, "--out", out(), "--jobs", "2", "--push"}, db);
         ASSERT_TRUE(sims[0].WaitForRequests(36 + 3 + 300, 30000));
         ASSERT_TRUE(sims[1].WaitForRequests(36 + 3 + 300, 30000));
-        ::kill(pid_t(process.processId()), signal);
+        ::kill(group ? -pid_t(process.processId()) : pid_t(process.processId()), signal);
         const RoundRun r = Finish(process);
         EXPECT_EQ(r.exitCode, 130) << r.err.toStdString();
         EXPECT_EQ(r.out,
@@ -254,6 +262,25 @@ TEST_F(RoundTest, AStopFromOutsideEndsTheRoundAsABreak) {
         EXPECT_EQ(fleet_test::Number(db, "SELECT count(*) FROM information_schema.tables WHERE "
                                          "table_schema = 'zorvan'"),
                   0);
+    }
+
+    // A round killed outright: its steps still end as after a Break.
+    for (auto& sim : sims)
+        sim.ClearRequests();
+    QDir(out()).removeRecursively();
+    QProcess process;
+    Start(process, {"round", list, "--out", out(), "--jobs", "2"});
+    ASSERT_TRUE(sims[0].WaitForRequests(36 + 3 + 300, 30000));
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    for (const char* crane : {"a", "b"}) {
+        SCOPED_TRACE(crane);
+        QByteArray page;
+        for (int i = 0; i < 100 && !page.contains("прервано"); ++i) {
+            QThread::msleep(100);
+            page = Bytes(RunFolders(crane).value(0), "index.html");
+        }
+        EXPECT_TRUE(page.contains("прервано"));
     }
 }
 
