@@ -9,6 +9,7 @@
 
 #include <QLockFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <csignal>
 #include <unistd.h>
@@ -282,6 +283,54 @@ TEST_F(RoundTest, AStopFromOutsideEndsTheRoundAsABreak) {
         }
         EXPECT_TRUE(page.contains("прервано"));
     }
+}
+
+// A stop while a crane's push waits for the server: the push is rolled back,
+// the crane's records stay in the archive, and the next round pushes them.
+TEST_F(RoundTest, AStopDuringAPushRollsItBack) {
+    GenerateOptions options;
+    options.events = 300;
+    options.seed = 60;
+    sims[0].Generate(options);
+    Bind(1, sims[0].DevicePath());
+    const QString list = WriteList("[a]\ncom = 1\nread = events\n");
+    const QString db = PgCluster::Instance()->NewDatabase();
+    const auto eventRows = [&] {
+        return fleet_test::Number(db, "SELECT count(*) FROM zorvan.event_records");
+    };
+    ASSERT_EQ(Run({"round", list, "--out", out(), "--push"}, db).exitCode, 0);
+    ASSERT_EQ(eventRows(), 300);
+
+    sims[0].AppendHistoryToClock(5, 0, 61);
+    PgConnection holder;
+    ASSERT_TRUE(holder.Connect(db));
+    ASSERT_TRUE(holder.Exec("BEGIN").ok);
+    ASSERT_TRUE(holder.Exec("SELECT id FROM zorvan.cranes FOR UPDATE").ok);
+    QProcess process;
+    Start(process, {"round", list, "--out", out(), "--push"}, db);
+    bool waiting = false;
+    for (int i = 0; i < 600 && !waiting; ++i) {
+        waiting = fleet_test::Number(db, "SELECT count(*) FROM pg_stat_activity WHERE "
+                                         "wait_event_type = 'Lock'") == 1;
+        if (!waiting)
+            QThread::msleep(50);
+    }
+    ASSERT_TRUE(waiting);
+    ::kill(pid_t(process.processId()), SIGTERM);
+    const RoundRun r = Finish(process);
+    EXPECT_EQ(r.exitCode, 130) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
+    EXPECT_TRUE(r.out[0].startsWith("a: read, events "));
+    EXPECT_TRUE(r.out[0].endsWith("; push stopped, nothing pushed"));
+    EXPECT_EQ(r.out[1], "round: 1 crane: 1 read; 0 pushed");
+    EXPECT_TRUE(r.err.contains("a: zorvan-cli: push interrupted; nothing pushed\n"))
+        << r.err.toStdString();
+    EXPECT_EQ(eventRows(), 300);
+    ASSERT_TRUE(holder.Exec("ROLLBACK").ok);
+
+    const RoundRun again = Run({"round", list, "--out", out(), "--push"}, db);
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(eventRows(), 305);
 }
 
 TEST_F(RoundTest, AFaultyListIsRefusedBeforeAnythingIsRead) {
