@@ -1,6 +1,7 @@
 // `round`: every crane of a list read since its last readout, several at a
 // time, and pushed when asked.
 
+#include "archive/archive_database.h"
 #include "archive/archive_folder.h"
 #include "cli/break_signal.h"
 #include "cli/commands.h"
@@ -92,6 +93,7 @@ int RunRound(const Invocation& in) {
                             ? QDir(in.options.value(QStringLiteral("out"))).absolutePath()
                             : QDir::currentPath();
     options.jobs = jobs;
+    options.archive = QDir(archive).filePath(ArchiveDatabase::FileName);
     options.db = in.options.value(QStringLiteral("db"));
     options.push = in.options.isSet(QStringLiteral("push")) || !options.db.isEmpty() ||
                    !qEnvironmentVariableIsEmpty("ZORVAN_DB");

@@ -16,10 +16,11 @@ const QRegularExpression
 QString Tally(const MemoryTally& t) {
     if (t.fromLine < 0)
         return t.memory;
-    return QStringLiteral("%1 %2 from the line + %3 from the archive")
-        .arg(t.memory)
-        .arg(t.fromLine)
-        .arg(t.fromArchive);
+    const QString sources =
+        QStringLiteral("%1 from the line, %2 from the archive").arg(t.fromLine).arg(t.fromArchive);
+    if (t.fresh < 0)
+        return t.memory + QLatin1Char(' ') + sources;
+    return QStringLiteral("%1 %2 new (%3)").arg(t.memory).arg(t.fresh).arg(sources);
 }
 
 QString PushText(const CraneReport& r) {

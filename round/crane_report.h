@@ -32,6 +32,7 @@ struct MemoryTally {
     QString memory;
     int fromLine = -1; // records read from the line; -1 when not told
     int fromArchive = -1;
+    int fresh = -1; // records new to the archive; -1 when not known
 };
 
 struct CraneReport {
@@ -56,7 +57,7 @@ struct ReadoutEnd {
 // each line to pass on under the crane's name.
 [[nodiscard]] QStringList MessagesToPassOn(const QString& standardError);
 
-// "NAME: read, events 36 from the line + 284 from the archive; pushed".
+// "NAME: read, events 5 new (21 from the line, 284 from the archive); pushed".
 [[nodiscard]] QString CraneLine(const CraneReport& report);
 // "round: 4 cranes: 2 read, 1 not reachable, 1 cut short; 2 pushed".
 [[nodiscard]] QString SummaryLine(const std::vector<CraneReport>& reports);

@@ -1,7 +1,9 @@
 #include "round/round_runner.h"
 
 #include "cli/exit_codes.h"
+#include "round/new_records.h"
 
+#include <QDateTime>
 #include <QDir>
 
 #ifdef Q_OS_UNIX
@@ -14,7 +16,8 @@
 
 struct RoundRunner::Crane {
     std::size_t index = 0;
-    int step = 0; // readouts first, then the push
+    int step = 0;                 // readouts first, then the push
+    std::int64_t stepStarted = 0; // ms since 1970
     QProcess process;
     QString out;
     QString err;
@@ -115,6 +118,7 @@ void RoundRunner::startStep(Crane& c) {
             stepEnded(c, ExitCode::FileFailure, true);
         }
     });
+    c.stepStarted = QDateTime::currentMSecsSinceEpoch();
     c.process.start(options_.program, pushing ? PushArguments(report.folders, options_.db)
                                               : ReadoutArguments(crane, crane.reads[c.step]));
 }
@@ -143,7 +147,10 @@ void RoundRunner::stepEnded(Crane& c, int exitCode, bool crashed) {
         craneDone(c);
         return;
     }
-    report.memories.push_back(end.tally);
+    MemoryTally tally = end.tally;
+    if (const auto fresh = NewRecords(options_.archive, folder, crane.reads[c.step], c.stepStarted))
+        tally.fresh = *fresh;
+    report.memories.push_back(tally);
     ++c.step;
     const bool readAll = c.step >= crane.reads.size();
     if (readAll)

@@ -22,6 +22,7 @@ public:
         int jobs = 4;      // cranes at once
         bool push = false; // push each crane read whole
         QString db;        // --db for the push; empty: the environment's
+        QString archive;   // the archive's database, to count the records new to it
     };
 
     RoundRunner(std::vector<RoundCrane> cranes, Options options, QObject* parent = nullptr);

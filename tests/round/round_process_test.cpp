@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -113,12 +114,14 @@ protected:
     Ser2net ser2net;
 };
 
-// "read, events 123 from the line + 4 from the archive": the two counts.
-std::pair<int, int> Counts(const QString& line, const QString& memory) {
-    const QRegularExpression re(memory + " (\\d+) from the line \\+ (\\d+) from the archive");
+// "events 5 new (21 from the line, 284 from the archive)": the three counts.
+std::tuple<int, int, int> Counts(const QString& line, const QString& memory) {
+    const QRegularExpression re(memory +
+                                " (\\d+) new \\((\\d+) from the line, (\\d+) from the archive\\)");
     const auto m = re.match(line);
-    return m.hasMatch() ? std::pair{m.captured(1).toInt(), m.captured(2).toInt()}
-                        : std::pair{-1, -1};
+    if (!m.hasMatch())
+        return {-1, -1, -1};
+    return {m.captured(2).toInt(), m.captured(3).toInt(), m.captured(1).toInt()};
 }
 
 TEST_F(RoundTest, ReadsEveryCraneAgainOnlyWhatIsNewPushesOnceAndRunsAlone) {
@@ -157,12 +160,14 @@ TEST_F(RoundTest, ReadsEveryCraneAgainOnlyWhatIsNewPushesOnceAndRunsAlone) {
     const RoundRun r = Finish(first);
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     ASSERT_EQ(r.out.size(), 5) << r.out.join('\n').toStdString();
-    EXPECT_EQ(r.out[0], "crane 1: read, events 300 from the line + 0 from the archive; pushed");
-    EXPECT_EQ(r.out[1], "crane 2: read, summator 120 from the line + 0 from the archive; pushed");
+    EXPECT_EQ(r.out[0],
+              "crane 1: read, events 300 new (300 from the line, 0 from the archive); pushed");
+    EXPECT_EQ(r.out[1],
+              "crane 2: read, summator 120 new (120 from the line, 0 from the archive); pushed");
     EXPECT_EQ(r.out[2], "gone: not reachable; not pushed");
     EXPECT_EQ(r.out[3], "round: 4 cranes: 3 read, 1 not reachable; 3 pushed");
-    EXPECT_EQ(r.out[4], "yard: read, events 300 from the line + 0 from the archive, summator 120 "
-                        "from the line + 0 from the archive; pushed");
+    EXPECT_EQ(r.out[4], "yard: read, events 300 new (300 from the line, 0 from the archive), "
+                        "summator 120 new (120 from the line, 0 from the archive); pushed");
     // Why a crane failed comes under its name.
     EXPECT_TRUE(r.err.contains("gone: ie_BadId - Specified comport doesn't exist\n"))
         << r.err.toStdString();
@@ -190,11 +195,12 @@ TEST_F(RoundTest, ReadsEveryCraneAgainOnlyWhatIsNewPushesOnceAndRunsAlone) {
     const RoundRun again = Run({"round", list, "--out", out(), "--db", db});
     EXPECT_EQ(again.exitCode, 1) << again.err.toStdString();
     ASSERT_EQ(again.out.size(), 5) << again.out.join('\n').toStdString();
-    for (const auto& [line, memory] :
-         {std::pair{again.out[0], "events"}, std::pair{again.out[1], "summator"},
-          std::pair{again.out[4], "events"}, std::pair{again.out[4], "summator"}}) {
+    for (const auto& [line, memory, fresh] :
+         {std::tuple{again.out[0], "events", 5}, std::tuple{again.out[1], "summator", 0},
+          std::tuple{again.out[4], "events", 0}, std::tuple{again.out[4], "summator", 3}}) {
         SCOPED_TRACE(line.toStdString());
-        const auto [fromLine, fromArchive] = Counts(line, memory);
+        const auto [fromLine, fromArchive, news] = Counts(line, memory);
+        EXPECT_EQ(news, fresh);
         EXPECT_GE(fromLine, 16);
         EXPECT_LT(fromLine, 40);
         EXPECT_GT(fromArchive, 80);

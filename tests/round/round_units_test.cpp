@@ -129,15 +129,16 @@ CraneReport Report(const char* name, CraneOutcome outcome, int exitCode = 0,
 
 TEST(RoundSteps, OneLinePerCraneAndASummary) {
     CraneReport a = Report("a", CraneOutcome::Read, 0, PushOutcome::Pushed);
-    a.memories = {{"events", 36, 284}, {"summator", 20, 180}};
-    EXPECT_EQ(CraneLine(a), QString("a: read, events 36 from the line + 284 from the archive, "
-                                    "summator 20 from the line + 180 from the archive; pushed"));
+    a.memories = {{"events", 36, 284, 20}, {"summator", 20, 180, 0}};
+    EXPECT_EQ(CraneLine(a), QString("a: read, events 20 new (36 from the line, 284 from the "
+                                    "archive), summator 0 new (20 from the line, 180 from the "
+                                    "archive); pushed"));
     const CraneReport b = Report("b", CraneOutcome::NotReachable, 1, PushOutcome::NotDone);
     EXPECT_EQ(CraneLine(b), QString("b: not reachable; not pushed"));
     CraneReport c = Report("c", CraneOutcome::CutShort, 130, PushOutcome::NotDone);
-    c.memories = {{"events", 400, 0}};
-    EXPECT_EQ(CraneLine(c),
-              QString("c: cut short, events 400 from the line + 0 from the archive; not pushed"));
+    c.memories = {{"events", 400, 0}, {"summator"}};
+    EXPECT_EQ(CraneLine(c), QString("c: cut short, events 400 from the line, 0 from the archive, "
+                                    "summator; not pushed"));
     const CraneReport d = Report("d", CraneOutcome::Read, 0, PushOutcome::Failed, 4);
     EXPECT_EQ(CraneLine(d), QString("d: read; push failed, nothing pushed"));
     const CraneReport e = Report("e", CraneOutcome::Read, 0, PushOutcome::Failed, 130);
