@@ -47,8 +47,10 @@ void RoundRunner::Stop() {
     // once: a second signal would end it at once, files unfinished. (On
     // Windows a console's Ctrl+C reaches every program attached to it.)
     for (const auto& crane : cranes_)
-        if (crane->process.state() != QProcess::NotRunning)
-            ::kill(pid_t(crane->process.processId()), SIGTERM);
+        // Never pid 0: that would be the round's own process group.
+        if (const qint64 pid = crane->process.processId();
+            crane->process.state() != QProcess::NotRunning && pid > 0)
+            ::kill(pid_t(pid), SIGTERM);
 #endif
     startNext(); // only to finish when nothing runs
 }
