@@ -1,8 +1,9 @@
 // round-bench: a round of simulated cranes at 9600 Bd in real time, each
 // recorder behind a ser2net of its own (RFC 2217), read by the built
 // zorvan-cli round several at a time, against two cranes read one after the
-// other alone. Prints the wall times, their ratio and the program's CPU (the
-// round and every step it ran) per crane being read.
+// other alone. Prints the wall times, their ratio, the program's CPU (the
+// round and every step it ran) per crane being read, and whether every
+// crane's records went into the one archive.
 //
 //   round-bench [--cranes 8] [--jobs 4] [--events 200]
 
@@ -183,9 +184,14 @@ int main(int argc, char** argv) {
     std::printf("program CPU: %.2f s in all, %.3f s per crane, %.2f %% of wall per crane being "
                 "read\n",
                 all.cpu, all.cpu / count, all.cpu / (all.wall * jobs) * 100);
+    // Every crane's records went into the one archive, however many wrote at once.
+    const QString whole = QStringLiteral(": read, events %1 new (").arg(events);
+    const int archived = int(all.out.count(whole));
+    std::printf("cranes read whole into the archive: %d of %d%s\n", archived, count,
+                all.out.contains(QStringLiteral("Архив не ведется")) ? " (archive failures!)" : "");
     const bool wallOk = all.wall <= 1.3 * alone.wall * (double(count) / jobs) / 2;
     const bool cpuOk = all.cpu / (all.wall * jobs) <= 0.02;
     std::printf("wall %s (<= 1.3 x), CPU %s (<= 2 %%)\n", wallOk ? "ok" : "TOO LONG",
                 cpuOk ? "ok" : "TOO HIGH");
-    return wallOk && cpuOk ? 0 : 1;
+    return wallOk && cpuOk && archived == count ? 0 : 1;
 }
