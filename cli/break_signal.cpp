@@ -53,4 +53,5 @@ void BreakSignal::Press() {
     interrupted_ = true;
     if (flag_ != nullptr)
         *flag_ = true;
+    emit Pressed();
 }

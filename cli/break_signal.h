@@ -32,6 +32,11 @@ public:
     // What Ctrl+C does, once the event loop has it.
     void Press();
 
+signals:
+    // Ctrl+C was pressed (or a stop came): for work that waits in the event
+    // loop rather than polling the flag.
+    void Pressed();
+
 private:
     bool* flag_ = nullptr;
     bool interrupted_ = false;

@@ -51,3 +51,6 @@ int RunPush(const Invocation& in);
 
 void AddFleetOptions(QCommandLineParser& p);
 int RunFleet(const Invocation& in);
+
+void AddRoundOptions(QCommandLineParser& p);
+int RunRound(const Invocation& in);

@@ -83,6 +83,25 @@ const std::vector<Subcommand>& Subcommands() {
                         "named as not sealed and leaves the folder intact. Exit code 0: intact;\n"
                         "10: altered; 11: unsigned; 12: signed with another key."),
          AddVerifyOptions, RunVerify, 1},
+        {QStringLiteral("round"),
+         QStringLiteral("Reads every crane of a list since its last readout, several at once."),
+         QStringLiteral("Reads every crane of the list FILE, each memory asked for as a\n"
+                        "--since-last readout into a new run folder under --out/NAME, several\n"
+                        "cranes at once (--jobs), and pushes each crane read whole when asked\n"
+                        "(--push, --db or ZORVAN_DB). One line per crane on standard output,\n"
+                        "then a summary; its steps' messages on standard error under its name.\n"
+                        "A crane that failed is read again by the next round. One round at a\n"
+                        "time on an archive: a second one ends at once (exit code 2, as for a\n"
+                        "malformed list). Exit code: 0 when every crane was read (and pushed),\n"
+                        "130 when stopped, otherwise the gravest of its failures (4, 3, 1).\n\n"
+                        "The list, an INI file in UTF-8:\n"
+                        "  [NAME]                    a crane; its run folders go into --out/NAME\n"
+                        "  com = n                   COM n (1-99), or\n"
+                        "  port = URL                tcp://HOST:PORT or rfc2217://HOST:PORT\n"
+                        "  baud = BD                 optional: 1200, 2400, 4800 or 9600\n"
+                        "  read = events, summator   optional: the memories (default: both)\n"
+                        "Lines starting with # or ; are comments."),
+         AddRoundOptions, RunRound, 1},
         {QStringLiteral("ports"),
          QStringLiteral("Lists the serial ports and the COM numbers that lead to them."),
          QStringLiteral("Lists the serial ports there are, each with the COM number that leads to\n"

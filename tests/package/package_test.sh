@@ -22,6 +22,10 @@ FILES="
 ./usr/share/man/man1/zorvan.1.gz
 ./usr/share/man/man1/zorvan-cli.1.gz
 ./usr/share/man/man1/recorder-sim.1.gz
+./usr/lib/systemd/system/zorvan-round.service
+./usr/lib/systemd/system/zorvan-round.timer
+./usr/lib/systemd/user/zorvan-round.service
+./usr/lib/systemd/user/zorvan-round.timer
 "
 # Libraries the programs need, which the package must declare.
 DEPENDS="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6charts6 libqt6svg6 libpq5 libsodium23"
@@ -59,6 +63,17 @@ done
 shipped=$(grep '^\./usr/bin/.' "$WORK/contents" | sed 's|^\./usr/bin/||' | sort | tr '\n' ' ')
 [ "$shipped" = "$(echo $PROGRAMS | tr ' ' '\n' | sort | tr '\n' ' ')" ] ||
     fail "programs in usr/bin: $shipped"
+
+step "the round's units are shipped, never enabled"
+! grep -q '^\./etc/systemd' "$WORK/contents" || fail "the package enables a unit"
+dpkg-deb --ctrl-tarfile "$DEB" | tar -t | grep -qE 'postinst|prerm|postrm' &&
+    fail "the package has maintainer scripts"
+if command -v systemd-analyze >/dev/null; then
+    for u in system/zorvan-round.service system/zorvan-round.timer; do
+        systemd-analyze verify --man=no "$SOURCE/cmake/systemd/$u" 2>&1 | grep -v 'Command /usr/bin/zorvan-cli is not executable' |
+            grep . && fail "systemd-analyze verify $u"
+    done
+fi
 
 step "declared dependencies"
 depends=$(dpkg-deb -f "$DEB" Depends)
