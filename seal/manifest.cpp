@@ -12,6 +12,11 @@
 
 #include <algorithm>
 
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr char FilesHeading[] = "files (sha256sum):";
@@ -258,6 +263,12 @@ bool FileSha256(const QString& path, QByteArray& hash) {
 }
 
 QString SealUserName() {
+#ifndef Q_OS_WIN
+    // The account itself: a service, su or a script may leave USER unset or
+    // stale.
+    if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
     QString name = qEnvironmentVariable("USER");
     if (name.isEmpty())
         name = qEnvironmentVariable("USERNAME");
