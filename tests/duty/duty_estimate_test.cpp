@@ -286,3 +286,14 @@ TEST(DutyInputTest, RecordsGiveCyclesAndTheReportsCounters) {
 }
 
 } // namespace
+
+TEST(DutyEstimateTest, TheNoteOnKpOutsideTheCountersBoundsGivesThemToThreePlaces) {
+    // Kp 0.125 of cycles at half load against a mean of 0.9 from the counters.
+    DutyInput in = Crane(NameplateIdent("10 т", "4К", "10", "01.01.2020"), {5, 5, 5});
+    in.totalCycles = 100;
+    in.totalWeight = 900;
+    const QString notes = EstimateDuty(in).notes.join('\n');
+    EXPECT_TRUE(notes.contains(QString::fromUtf8("Kp прочитанных циклов (0,125) вне границ, "
+                                                 "которые дают счетчики (0,729 … 0,900)")))
+        << notes.toStdString();
+}
