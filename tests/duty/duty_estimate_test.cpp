@@ -285,8 +285,6 @@ TEST(DutyInputTest, RecordsGiveCyclesAndTheReportsCounters) {
     EXPECT_FALSE(ClockFromText("").isValid());
 }
 
-} // namespace
-
 TEST(DutyEstimateTest, TheNoteOnKpOutsideTheCountersBoundsGivesThemToThreePlaces) {
     // Kp 0.125 of cycles at half load against a mean of 0.9 from the counters.
     DutyInput in = Crane(NameplateIdent("10 т", "4К", "10", "01.01.2020"), {5, 5, 5});
@@ -297,3 +295,5 @@ TEST(DutyEstimateTest, TheNoteOnKpOutsideTheCountersBoundsGivesThemToThreePlaces
                                                  "которые дают счетчики (0,729 … 0,900)")))
         << notes.toStdString();
 }
+
+} // namespace
