@@ -232,7 +232,7 @@ TEST(DutyRateTest, OnlyACounterThatWasResetGetsTheNoteOnResets) {
     in.counters = {{At(2026, 12, 9), 500}, {At(2024, 6, 1), 4'000}};
     in.totalCycles = 500;
     EXPECT_TRUE(EstimateDuty(in).notes.join('\n').contains(
-        resetNote + QStringLiteral(" между записями (1") + Nbsp + QStringLiteral("раз)")))
+        resetNote + QStringLiteral(" между записями (1 раз)")))
         << EstimateDuty(in).notes.join('\n').toStdString();
 }
 
