@@ -296,4 +296,12 @@ TEST(DutyEstimateTest, TheNoteOnKpOutsideTheCountersBoundsGivesThemToThreePlaces
         << notes.toStdString();
 }
 
+TEST(DutySchemeTest, TheGroupTableCellByCell) {
+    // Rows Q1..Q4, columns U0..U9, as the standard prints them: A1..A8.
+    const char* rows[] = {"1112345678", "1123456788", "1234567888", "2345678888"};
+    for (int q = 0; q < 4; ++q)
+        for (int u = 0; u < 10; ++u)
+            EXPECT_EQ(Group(q, u), rows[q][u] - '0') << "Q" << q + 1 << " U" << u;
+}
+
 } // namespace
