@@ -304,4 +304,18 @@ TEST(DutySchemeTest, TheGroupTableCellByCell) {
             EXPECT_EQ(Group(q, u), rows[q][u] - '0') << "Q" << q + 1 << " U" << u;
 }
 
+TEST(NameplateTest, EachFieldIsReadToItsLastPosition) {
+    const DutyEstimate e = EstimateDuty(Crane(
+        NameplateIdent(QString(12, ' ') + QStringLiteral("25000 кг"),
+                       QString(8, ' ') + QStringLiteral("А5"),
+                       QString(4, ' ') + QStringLiteral("20 лет"), QStringLiteral("01.01.2020")),
+        {5, 5, 5}));
+    EXPECT_EQ(e.ratedLoadText, QStringLiteral("25000 кг"));
+    EXPECT_EQ(e.groupText, QStringLiteral("А5"));
+    EXPECT_EQ(e.lifeText, QStringLiteral("20 лет"));
+    EXPECT_EQ(e.commissionedText, QStringLiteral("01.01.2020"));
+    ASSERT_TRUE(e.ratedLoad);
+    EXPECT_DOUBLE_EQ(*e.ratedLoad, 25.0);
+}
+
 } // namespace
