@@ -207,4 +207,20 @@ TEST(CraneStoreTest, AnAnchorVouchesOnlyWhenNoOtherReadoutCameBetween) {
     EXPECT_EQ(fourth.BeginWalk(RecordMemory::Events), Newest);
 }
 
+TEST(ArchiveMemoryTest, OnlyARecordsLengthInsideItsAreaIsArchivedAsARecord) {
+    using namespace RecorderMap;
+    using ArchiveDatabase::MemoryOf;
+    // The current records are read with a record's length below both areas.
+    EXPECT_EQ(MemoryOf(MemorySelector, CurrentSumAddress, SumLength), ArchiveDatabase::OtherBlock);
+    EXPECT_EQ(MemoryOf(MemorySelector, CurrentEventAddress, EventLength),
+              ArchiveDatabase::OtherBlock);
+    EXPECT_EQ(MemoryOf(MemorySelector, SumStart, SumLength), ArchiveDatabase::SumRecord);
+    EXPECT_EQ(MemoryOf(MemorySelector, SumEnd - SumLength, SumLength), ArchiveDatabase::SumRecord);
+    EXPECT_EQ(MemoryOf(MemorySelector, SumEnd, SumLength), ArchiveDatabase::OtherBlock);
+    EXPECT_EQ(MemoryOf(MemorySelector, EventStart, EventLength), ArchiveDatabase::EventRecord);
+    EXPECT_EQ(MemoryOf(MemorySelector, EventEnd, EventLength), ArchiveDatabase::OtherBlock);
+    EXPECT_EQ(MemoryOf(MemorySelector, SumStart, EventLength), ArchiveDatabase::OtherBlock);
+    EXPECT_EQ(MemoryOf(MemorySelector + 1, SumStart, SumLength), ArchiveDatabase::OtherBlock);
+}
+
 } // namespace

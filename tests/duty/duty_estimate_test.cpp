@@ -285,4 +285,37 @@ TEST(DutyInputTest, RecordsGiveCyclesAndTheReportsCounters) {
     EXPECT_FALSE(ClockFromText("").isValid());
 }
 
+TEST(DutyEstimateTest, TheNoteOnKpOutsideTheCountersBoundsGivesThemToThreePlaces) {
+    // Kp 0.125 of cycles at half load against a mean of 0.9 from the counters.
+    DutyInput in = Crane(NameplateIdent("10 т", "4К", "10", "01.01.2020"), {5, 5, 5});
+    in.totalCycles = 100;
+    in.totalWeight = 900;
+    const QString notes = EstimateDuty(in).notes.join('\n');
+    EXPECT_TRUE(notes.contains(QString::fromUtf8("Kp прочитанных циклов (0,125) вне границ, "
+                                                 "которые дают счетчики (0,729 … 0,900)")))
+        << notes.toStdString();
+}
+
+TEST(DutySchemeTest, TheGroupTableCellByCell) {
+    // Rows Q1..Q4, columns U0..U9, as the standard prints them: A1..A8.
+    const char* rows[] = {"1112345678", "1123456788", "1234567888", "2345678888"};
+    for (int q = 0; q < 4; ++q)
+        for (int u = 0; u < 10; ++u)
+            EXPECT_EQ(Group(q, u), rows[q][u] - '0') << "Q" << q + 1 << " U" << u;
+}
+
+TEST(NameplateTest, EachFieldIsReadToItsLastPosition) {
+    const DutyEstimate e = EstimateDuty(Crane(
+        NameplateIdent(QString(12, ' ') + QStringLiteral("25000 кг"),
+                       QString(8, ' ') + QStringLiteral("А5"),
+                       QString(4, ' ') + QStringLiteral("20 лет"), QStringLiteral("01.01.2020")),
+        {5, 5, 5}));
+    EXPECT_EQ(e.ratedLoadText, QStringLiteral("25000 кг"));
+    EXPECT_EQ(e.groupText, QStringLiteral("А5"));
+    EXPECT_EQ(e.lifeText, QStringLiteral("20 лет"));
+    EXPECT_EQ(e.commissionedText, QStringLiteral("01.01.2020"));
+    ASSERT_TRUE(e.ratedLoad);
+    EXPECT_DOUBLE_EQ(*e.ratedLoad, 25.0);
+}
+
 } // namespace

@@ -223,4 +223,17 @@ TEST(RuNumbersTest, ACommaOneSeparatorAndTheNounsForm) {
     EXPECT_EQ(RuYears(4.96), "5 лет");
 }
 
+TEST(DutyRateTest, OnlyACounterThatWasResetGetsTheNoteOnResets) {
+    const IdentBytes ident = NameplateIdent("20 т", "А3", "10 лет", "14.04.2011");
+    DutyInput in =
+        Counted(ident, At(2026, 12, 9), {{At(2026, 12, 9), 9'568}, {At(2024, 6, 1), 5'000}});
+    const QString resetNote = QStringLiteral("Счетчик циклов обнулялся");
+    EXPECT_FALSE(EstimateDuty(in).notes.join('\n').contains(resetNote));
+    in.counters = {{At(2026, 12, 9), 500}, {At(2024, 6, 1), 4'000}};
+    in.totalCycles = 500;
+    EXPECT_TRUE(EstimateDuty(in).notes.join('\n').contains(
+        resetNote + QStringLiteral(" между записями (1 раз)")))
+        << EstimateDuty(in).notes.join('\n').toStdString();
+}
+
 } // namespace

@@ -326,4 +326,21 @@ TEST_F(EventFilesTest, NextReadoutStartsAfresh) {
     EXPECT_EQ(print.last(), Footer(1));
 }
 
+TEST(EventLines, EachIdentificationFieldHasItsWidth) {
+    IdentData ident{};
+    ident.fill('x');
+    const QStringList lines = KranLines(ident);
+    ASSERT_EQ(lines.size(), 21);
+    const std::pair<int, int> widths[] = {
+        {1, 20},  {2, 20},  {3, 10},  {4, 30},  {5, 40},  {6, 20},  {7, 10},  {8, 10}, {9, 10},
+        {10, 20}, {11, 70}, {14, 30}, {15, 10}, {16, 10}, {17, 20}, {18, 20}, {19, 10}};
+    for (const auto& [line, width] : widths)
+        EXPECT_TRUE(lines[line].endsWith(QLatin1Char('\t') + QString(width, QLatin1Char('x'))))
+            << lines[line].toStdString();
+    // The commissioning date at 161.
+    const QByteArray date("01.02.2020");
+    std::copy(date.begin(), date.end(), ident.begin() + 160);
+    EXPECT_TRUE(KranLines(ident)[9].endsWith(QStringLiteral("\t01.02.2020")));
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "fleet/fleet_push.h"
 #include "fleet/fleet_query.h"
 #include "fleet/fleet_schema.h"
+#include "fleet/pg_connection.h"
 #include "fleet_fixture.h"
 #include "image/memory_image.h"
 
@@ -469,6 +470,37 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     EXPECT_EQ(Samples(y), Samples(x));
     EXPECT_EQ(b.cranes[0].duty.group, a.cranes[0].duty.group);
     EXPECT_EQ(b.eventsPerMonth, a.eventsPerMonth);
+}
+
+// The bars of the life chart are read against a scale from nothing used.
+TEST(FleetPage, TheLifeChartsScaleStartsAtNothingUsed) {
+    FleetData data;
+    data.cranes.resize(1);
+    FleetCrane& c = data.cranes[0];
+    c.identification = TypeAndSerial("КС-45717К-1", "0457");
+    c.key = RecorderKey(c.identification);
+    NameCranes(data.cranes);
+    c.duty.lifeUsed = 0.5;
+    const QString html = FleetPageHtml(data, At(2026, 3, 1, 0, 0));
+    const qsizetype start = html.indexOf(QStringLiteral("<svg"));
+    ASSERT_GE(start, 0);
+    const QString chart = html.mid(start, html.indexOf(QStringLiteral("</svg>"), start) - start);
+    for (const char* label : {">0</text>", ">25</text>", ">50</text>", ">100</text>"})
+        EXPECT_TRUE(chart.contains(QLatin1String(label))) << label;
+}
+
+// Type and serial number fill their fields of twenty characters to the last.
+TEST(FleetPage, NamesTakeTheWholeTypeAndSerial) {
+    EXPECT_EQ(CraneName(TypeAndSerial("ABCDEFGHIJKLMNOPQRST", "12345678901234567890"),
+                        QStringLiteral("k")),
+              QStringLiteral("ABCDEFGHIJKLMNOPQRST № 12345678901234567890"));
+}
+
+TEST(FleetBytea, HexFormGoesBothWays) {
+    const QByteArray bytes("\x12\x00\x80\xFF", 4);
+    EXPECT_EQ(ByteaHex(bytes), QByteArrayLiteral("\\x120080ff"));
+    EXPECT_EQ(FromByteaHex(QStringLiteral("\\x120080ff")), bytes);
+    EXPECT_EQ(FromByteaHex(QStringLiteral("120080ff")), QByteArray());
 }
 
 } // namespace

@@ -263,3 +263,15 @@ TEST(ImageFile, MemoryFollowsWhatTheFileHolds) {
         EXPECT_GT(image.BlockCount(), 0);
     }
 }
+
+TEST(ImageFile, AHeaderAloneIsAnEmptyImageAndAShorterFileNone) {
+    // What a readout leaves that ended before its first block.
+    const QByteArray header = ImageFormat::Header();
+    ASSERT_EQ(header.size(), ImageFormat::HeaderSize);
+    MemoryImage image;
+    const ImageLoad load = LoadMemoryImage(header, image);
+    EXPECT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(load.completeSize, header.size());
+    EXPECT_EQ(image.BlockCount(), 0);
+    EXPECT_FALSE(LoadMemoryImage(header.chopped(1), image).ok);
+}

@@ -354,4 +354,18 @@ TEST_F(ExchangeTest, ReadOfNothingOrLongerThanTheReplyBufferIsRefusedUnsent) {
     link.RemoveReadObserver(&counter);
 }
 
+TEST_F(ExchangeTest, WriteBlockSendsNoMoreThanAFrameOfThirtyTwoBytesHolds) {
+    // The recorder takes no block this long: one short attempt shows the frame.
+    link.FrameAttempts = 1;
+    link.ReplyTimeout = 1;
+    std::uint8_t data[30] = {};
+    for (std::uint8_t i = 0; i < 30; ++i)
+        data[i] = i;
+    (void)link.WriteBlock(0, 30, 4, data);
+    // The wake byte, then command, address, parameter, 26 bytes and the sum.
+    ASSERT_EQ(wire().size(), 1 + 32);
+    EXPECT_EQ(wire().mid(1, 5), hex("05 00 00 00 04"));
+    EXPECT_EQ(wire()[6 + 25], 25);
+}
+
 } // namespace

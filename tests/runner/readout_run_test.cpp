@@ -6,6 +6,7 @@
 #include "image/image_file.h"
 #include "readout/event_readout.h"
 #include "runner/readout_run.h"
+#include "runner/stop_signals.h"
 #include "summary/run_summary.h"
 #include "tests/readout/readout_fixture.h"
 
@@ -111,6 +112,23 @@ TEST_F(ReadoutRunTest, TheLastWriteOfACutReadoutThatFailsIsReportedLikeAnyOther)
         holder.close();
     }
     QSqlDatabase::removeDatabase(connection);
+}
+
+// Each front end's stop signals come and go with it: none may leave an end of
+// its pipe open, and the next one must be able to make its own.
+TEST(StopSignalsTest, EachLeavesNoDescriptorOpen) {
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    if (!fds.exists())
+        GTEST_SKIP() << "no /proc";
+    const auto openCount = [&fds] {
+        return fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    };
+    const qsizetype before = openCount();
+    for (int i = 0; i < 3; ++i) {
+        const StopSignals stop({});
+        ASSERT_TRUE(stop.Active()) << i;
+    }
+    EXPECT_EQ(openCount(), before);
 }
 
 } // namespace

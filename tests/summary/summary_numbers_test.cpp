@@ -1,15 +1,19 @@
 // The summary of real readouts against the simulator: the numbers the page
 // shows are counted again here straight from the recorder's memory.
 
+#include "decoding/reasons.h"
 #include "page_probe.h"
 #include "readout/event_readout.h"
 #include "simulator/recorder_memory.h"
 #include "summary/page_sections.h"
+#include "summary/summary_charts.h"
 #include "summary/summary_page.h"
 #include "summary/time_buckets.h"
 #include "summator/sum_readout.h"
 #include "tests/rating/summator_records.h"
 #include "tests/readout/readout_fixture.h"
+
+#include <QRegularExpression>
 
 #include <array>
 #include <map>
@@ -220,8 +224,6 @@ TEST_F(SummaryReadoutTest, BreakIsToldAndOnlyTheRecordsTakenCount) {
     EXPECT_EQ(PageCell(html, "events-outcome"), "прервано кнопкой «Прервать»");
 }
 
-} // namespace
-
 // Read on a screen and printed on A4: a chart 900 units wide prints 186 mm
 // (527 pt) wide, so a text of 14 units is 8 pt on paper; on a screen showing
 // it at 800 px or more, over 12 px.
@@ -253,3 +255,60 @@ TEST_F(SummaryReadoutTest, ChartsAndTablesReadOnScreenAndOnPaper) {
     EXPECT_TRUE(html.contains(QStringLiteral("100% момент = 800 т·м")));
     EXPECT_FALSE(html.contains(QStringLiteral("<th></th>")));
 }
+
+TEST(RunSummaryTest, APortOnTheNetworkHasNoComNumber) {
+    for (const int comPort : {0, 1}) {
+        RunSummary summary;
+        summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
+        summary.RecordRead(
+            ReadoutKind::Events, 0x30000,
+            std::array<std::uint8_t, 11>{0x00, 0x12, 0x02, 0x03, 0x26, 0, 0, 0, 0, 0, 0x41});
+        summary.NoteReadout(ReadoutKind::Events, comPort, QString(), IdentData{});
+        summary.ReadoutFinished(ReadoutKind::Events, ReadoutOutcome::Completed, false);
+        const QString html = ReadoutsSection(summary);
+        EXPECT_EQ(html.contains(QStringLiteral("COM")), comPort > 0) << comPort;
+        EXPECT_EQ(html.contains(QStringLiteral("сетевой порт")), comPort == 0) << comPort;
+    }
+}
+
+TEST(RunSummaryTest, TheReasonTableCountsEveryCodeFromTheFirst) {
+    for (const std::uint8_t code : {0x00, 0x01}) {
+        RunSummary summary;
+        summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
+        summary.RecordRead(
+            ReadoutKind::Events, 0x30000,
+            std::array<std::uint8_t, 11>{0x00, 0x12, 0x02, 0x03, 0x26, 0, 0, 0, 0, 0, code});
+        summary.ReadoutFinished(ReadoutKind::Events, ReadoutOutcome::Completed, false);
+        QString text;
+        ASSERT_TRUE(ReasonText(code, summary.Texts(), text)) << int(code);
+        if (text.isEmpty())
+            text = QStringLiteral("КОД %1").arg(code, 2, 16, QLatin1Char('0'));
+        // The event, one onset and no removal.
+        EXPECT_TRUE(EventsSection(summary).contains(
+            text.toHtmlEscaped() +
+            QStringLiteral("</td><td class=\"n\">1</td><td class=\"n\">0</td></tr>")))
+            << int(code) << " " << text.toStdString();
+    }
+}
+
+TEST(RunSummaryTest, AStepAxisOfMoreThanADozenDaysLabelsEveryOther) {
+    const auto labelled = [](const QString& svg, const char* label) {
+        return QRegularExpression(QStringLiteral(">\\s*%1\\s*<").arg(QLatin1String(label)))
+            .match(svg)
+            .hasMatch();
+    };
+    for (const std::uint8_t lastDay : {0x12, 0x13}) { // BCD: the 12th or the 13th
+        RunSummary summary;
+        summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
+        for (const std::uint8_t day : {std::uint8_t(0x01), lastDay})
+            summary.RecordRead(
+                ReadoutKind::Events, 0x30000,
+                std::array<std::uint8_t, 11>{0x00, 0x12, day, 0x03, 0x26, 0, 0, 0, 0, 0, 0x41});
+        const QString svg = EventChart(summary, BucketUnit::Day);
+        EXPECT_TRUE(labelled(svg, "01\\.03")) << int(lastDay);
+        EXPECT_TRUE(labelled(svg, "03\\.03")) << int(lastDay);
+        EXPECT_EQ(labelled(svg, "02\\.03"), lastDay == 0x12) << int(lastDay);
+    }
+}
+
+} // namespace
