@@ -2,9 +2,9 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/recorder_session.h"
 #include "link/clock_write.h"
+#include "runner/exit_codes.h"
 
 void AddClockOptions(QCommandLineParser& p) {
     AddLineOptions(p);

@@ -1,8 +1,8 @@
 #include "cli/command_line.h"
 
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "link/net_address.h"
+#include "runner/exit_codes.h"
 #include "settings/baud_step.h"
 #include "settings/readout_settings.h"
 

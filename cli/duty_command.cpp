@@ -6,12 +6,12 @@
 #include "archive/crane_image.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/image_input.h"
 #include "duty/duty_estimate.h"
 #include "duty/duty_report.h"
 #include "image/duty_image.h"
 #include "image/memory_image.h"
+#include "runner/exit_codes.h"
 
 #include <QDir>
 #include <QFileInfo>

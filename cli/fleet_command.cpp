@@ -2,11 +2,11 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "fleet/fleet_page.h"
 #include "fleet/fleet_query.h"
 #include "fleet/fleet_schema.h"
 #include "fleet/pg_connection.h"
+#include "runner/exit_codes.h"
 
 #include <QDir>
 

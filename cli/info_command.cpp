@@ -2,12 +2,12 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/recorder_session.h"
 #include "decoding/russian_numbers.h"
 #include "readout/event_readout.h"
 #include "readout/ident_block.h"
 #include "readout/readout_log.h"
+#include "runner/exit_codes.h"
 #include "summator/sum_readout.h"
 
 using namespace RecorderMap;

@@ -4,8 +4,8 @@
 #include "cli/break_signal.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "link/tick_timer.h"
+#include "runner/exit_codes.h"
 
 #include <QApplication>
 

@@ -2,10 +2,10 @@
 
 #include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "image/image_recorder.h"
 #include "readout/readout_log.h"
 #include "readout/run_folder.h"
+#include "runner/exit_codes.h"
 #include "summary/summary_page.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "link/pordt.h"
 #include "link/port_finder.h"
+#include "runner/exit_codes.h"
 
 #include <QDir>
 

@@ -2,10 +2,10 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/output_folder.h"
 #include "cli/recorder_session.h"
 #include "readout/event_readout.h"
+#include "runner/exit_codes.h"
 #include "runner/readout_run.h"
 #include "settings/readout_settings.h"
 #include "summary/page_update.h"

@@ -4,11 +4,11 @@
 #include "cli/break_signal.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/image_input.h"
 #include "cli/output_folder.h"
 #include "image/replay.h"
 #include "readout/readout_log.h"
+#include "runner/exit_codes.h"
 #include "settings/readout_settings.h"
 
 #include <QDir>

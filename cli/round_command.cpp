@@ -6,9 +6,9 @@
 #include "cli/break_signal.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "round/crane_list.h"
 #include "round/round_runner.h"
+#include "runner/exit_codes.h"
 
 #include <QCoreApplication>
 #include <QDir>

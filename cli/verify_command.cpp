@@ -2,7 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 #include "seal/seal_check.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "round/crane_report.h"
 
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 
 #include <QRegularExpression>
 

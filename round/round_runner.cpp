@@ -1,7 +1,7 @@
 #include "round/round_runner.h"
 
-#include "cli/exit_codes.h"
 #include "round/new_records.h"
+#include "runner/exit_codes.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,7 +3,7 @@
 // drift apart again. The programs are the built ones; the pages are read
 // from the source tree.
 
-#include "cli/exit_codes.h"
+#include "runner/exit_codes.h"
 
 #include <QFile>
 #include <QMap>

@@ -2,10 +2,10 @@
 // progress and exit codes.
 
 #include "cli/command_line.h"
-#include "cli/exit_codes.h"
 #include "cli/progress.h"
 #include "readout/event_readout.h"
 #include "readout/text_file.h"
+#include "runner/exit_codes.h"
 #include "summator/sum_readout.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The crane list, the steps a round runs and what it says of them.
 
-#include "cli/exit_codes.h"
 #include "round/crane_list.h"
 #include "round/crane_report.h"
+#include "runner/exit_codes.h"
 
 #include <gtest/gtest.h>
 
