@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QString>
 
+// The run's summary page, in every run folder a readout wrote into.
+inline const QString SummaryPageName = QStringLiteral("index.html");
+
 // Run folder name: dd_MM_yyyy_HH_mm_ss, the date alone (dd_MM_yyyy) at
 // exactly midnight (00:00:00.000).
 [[nodiscard]] QString RunFolderName(const QDateTime& at);

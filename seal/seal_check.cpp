@@ -4,8 +4,8 @@
 #include "image/image_recorder.h"
 #include "image/replay.h"
 #include "readout/readout_log.h"
+#include "readout/run_folder.h"
 #include "seal/key_store.h"
-#include "summary/summary_page.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "readout/run_folder.h"
 #include "summary/run_summary.h"
 
 #include <QString>
@@ -8,8 +9,6 @@
 // The run's summary page: one self-contained HTML file in UTF-8, Russian,
 // charts inline as SVG, styles inline, no script, no font and nothing from
 // the network; readable on a phone and printable on A4.
-
-inline const QString SummaryPageName = QStringLiteral("index.html");
 
 // The page, linking to the named files of the run folder.
 [[nodiscard]] QString SummaryPageHtml(const RunSummary& summary, const QStringList& runFiles);
