@@ -6,73 +6,21 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/exit_codes.h"
 #include "cli/image_input.h"
 #include "fleet/archive_cranes.h"
 #include "fleet/fleet_push.h"
 #include "fleet/fleet_schema.h"
 #include "fleet/pg_connection.h"
+#include "fleet/sealed_visit.h"
 #include "image/image_recorder.h"
 #include "image/memory_image.h"
-#include "link/recorder_map.h"
-#include "seal/seal_check.h"
+#include "runner/exit_codes.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace {
-
-QByteArray FileBytes(const QDir& dir, const char* name) {
-    QFile file(dir.filePath(QString::fromLatin1(name)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A sealed run folder is pushed only as sealed, its seal with it as the
-// visit of its readouts; a folder sealed before there were seals goes as its image.
-bool TakeSeal(const QString& folder, const MemoryImage& image, PushCrane& crane, QString& error,
-              bool& altered) {
-    const QDir dir(folder);
-    if (!QFileInfo::exists(dir.filePath(QString::fromLatin1(ManifestName))))
-        return true;
-    const SealReport report = CheckRunFolder(folder, std::nullopt);
-    if (report.verdict != SealVerdict::Intact) {
-        QString why = report.reason;
-        for (const FileFinding& f : report.findings)
-            if (f.kind != FileFinding::NotSealed) {
-                why = f.name + QStringLiteral(": ") + f.detail;
-                break;
-            }
-        error = QStringLiteral("%1 does not match its seal (%2)")
-                    .arg(QDir::toNativeSeparators(folder), why);
-        altered = true;
-        return false;
-    }
-    const Manifest& m = *report.manifest;
-    PushVisit visit;
-    visit.started = crane.firstRead;
-    visit.computer = m.computer;
-    visit.userName = m.user;
-    visit.comPort = image.Origin(RecorderMap::IdentSelector, RecorderMap::IdentAddress)
-                        .value_or(ReadOrigin{})
-                        .comPort;
-    if (!m.readouts.empty()) {
-        visit.memory = m.readouts.back().kind == ReadoutKind::Events ? 1 : 2;
-        const bool whole =
-            std::all_of(m.readouts.begin(), m.readouts.end(), [](const SealedReadout& r) {
-                return r.outcome == ReadoutOutcome::Completed;
-            });
-        visit.outcome = whole ? QStringLiteral("whole") : QStringLiteral("cut");
-    }
-    visit.seal = PushSeal{KeyIdText(*report.signer), m.user + QLatin1Char('@') + m.computer,
-                          FileBytes(dir, PublicKeyName), FileBytes(dir, ManifestName),
-                          FileBytes(dir, SignatureName)};
-    crane.visits.push_back(visit);
-    return true;
-}
 
 // An image file, or a run folder's recorder.img, as a crane to push.
 bool LoadInput(const QString& argument, PushCrane& crane, QString& error, bool& altered) {
@@ -87,7 +35,7 @@ bool LoadInput(const QString& argument, PushCrane& crane, QString& error, bool& 
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error);
         return false;
     }
-    return !folder || TakeSeal(argument, image, crane, error, altered);
+    return !folder || AddSealedVisit(argument, image, crane, error, altered);
 }
 
 QString DatabaseConnInfo(const QCommandLineParser& p) {
