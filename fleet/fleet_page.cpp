@@ -159,7 +159,8 @@ QString FleetPageHtml(const FleetData& data, const QDateTime& now) {
                              QStringLiteral("крана"), QStringLiteral("кранов")),
                      now.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     QStringList header{QStringLiteral("Кран"), QStringLiteral("Ключ"),
-                       QStringLiteral("Последнее чтение"), QStringLiteral("Запечатал")};
+                       QStringLiteral("Последнее чтение")};
+    header << QStringLiteral("Запечатал");
     for (int k = 0; k < EventKindCount; ++k)
         header << EventKindName(EventKind(k));
     header << QStringLiteral("Группа") << QStringLiteral("Ресурс");
