@@ -1,6 +1,7 @@
 #pragma once
 
-// Exit codes of zorvan-cli.
+// Exit codes of zorvan-cli, as its commands end and as the round reads them
+// from the steps it runs.
 namespace ExitCode {
 constexpr int Success = 0;
 constexpr int LinkFailure = 1; // no port, or no or a wrong answer from the recorder
