@@ -1,6 +1,7 @@
 // The built zorvan-cli reading through ser2net, raw and by RFC 2217: the
 // files of a local readout, a connection that breaks, one that never stands.
 
+#include "seal/seal_check.h"
 #include "tests/network/ser2net_fixture.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QProcessEnvironment>
 #include <QStringDecoder>
 
-#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -85,23 +85,6 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
-    // Where two files part, for the failure's message.
-    static std::string FirstDifference(const QByteArray& want, const QByteArray& have) {
-        const QList<QByteArray> a = want.split('\n');
-        const QList<QByteArray> b = have.split('\n');
-        for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
-            if (a.value(i) != b.value(i))
-                return QStringLiteral(": line %1 of %2/%3, wanted \"%4\", got \"%5\"")
-                    .arg(i + 1)
-                    .arg(a.size())
-                    .arg(b.size())
-                    .arg(QString::fromLatin1(a.value(i).toPercentEncoding(" \t")),
-                         QString::fromLatin1(b.value(i).toPercentEncoding(" \t")))
-                    .toStdString();
-        }
-        return {};
-    }
-
     // The log without the computer's time, its second line.
     static QStringList LogLines(const QString& folder) {
         QStringList lines = QStringDecoder("windows-1251")(Bytes(folder, "zorvlog.txt"))
@@ -119,7 +102,9 @@ protected:
             const QByteArray want = Bytes(expected, name);
             const QByteArray have = Bytes(got, name);
             EXPECT_NE(want, "<missing>") << name.toStdString();
-            EXPECT_TRUE(have == want) << name.toStdString() << FirstDifference(want, have);
+            EXPECT_TRUE(have == want)
+                << name.toStdString() << ": "
+                << FirstDifference(want, have, QStringLiteral("wanted")).toStdString();
         }
     }
 
