@@ -60,13 +60,15 @@ TEST(DutyCalendarTest, TheServiceLifeEndsAtCommissioningPlusItsYears) {
     EXPECT_TRUE(DutyJson(e).startsWith("{\n    \"calendar_life\": {"));
     EXPECT_TRUE(DutyText(e).section('\n', 1, 1).startsWith(CalendarLifeText(e)));
 
-    // A day before the end the life still runs.
+    // A day before the end the life still runs; on the day it has run out.
     DutyInput young = old;
     young.recorderClock = At(2021, 4, 13);
     const DutyEstimate running = EstimateDuty(young);
     EXPECT_FALSE(running.lifeExpired);
     ASSERT_TRUE(running.calendarYearsLeft);
     EXPECT_NEAR(*running.calendarYearsLeft, 1 / 365.25, 1e-12);
+    young.recorderClock = At(2021, 4, 14, 0);
+    EXPECT_TRUE(EstimateDuty(young).lifeExpired);
 
     // No service life on the nameplate: 20 years, and the text says so.
     DutyInput unnamed = old;
@@ -151,6 +153,12 @@ TEST(DutyRateTest, TheCountersBetweenTheOldestAndNewestRecordGiveTheRate) {
     const DutyEstimate later = EstimateDuty(in);
     EXPECT_EQ(later.rateBasis, RateBasis::Counters);
     EXPECT_EQ(later.rateCycles, 300u);
+    // So too over records of a month only: the reset within them says no
+    // more than the counters across it.
+    in.counters = {{At(2026, 12, 9), 300}, {At(2026, 11, 29), 250}, {At(2026, 11, 9), 8'000}};
+    const DutyEstimate month = EstimateDuty(in);
+    EXPECT_EQ(month.rateBasis, RateBasis::Counters);
+    EXPECT_EQ(month.rateCycles, 300u);
 
     // Nothing but the counter and the nameplate: commissioning, and it says so.
     DutyInput bare;
