@@ -193,6 +193,21 @@ TEST(DutyLifeTest, TheYearsBeforeTheCountingAreTakenAtTheDesignRate) {
     EXPECT_NEAR(json["life_used_counted"].toDouble(), *e.lifeUsedCounted, 1e-12);
     EXPECT_NEAR(json["life_used_assumed"].toDouble(), *e.lifeUsedAssumed, 1e-12);
     EXPECT_TRUE(e.notes.join('\n').contains(QStringLiteral("ISO 12482, по аналогии")));
+    // Ten cycles a day and a half after the erase fit; 61 an hour after it
+    // do not: the erase left the counter as it was, and the page says so.
+    const QString notZeroed = QStringLiteral("при стирании счетчик не обнулялся");
+    EXPECT_FALSE(e.notes.join('\n').contains(notZeroed));
+    DutyInput kept = in;
+    kept.counters.back() = {QDateTime(QDate(2020, 1, 1), QTime(1, 0)), 61};
+    EXPECT_FALSE(EstimateDuty(kept).notes.join('\n').contains(notZeroed));
+    kept.counters.back().cycles = 62;
+    const DutyEstimate notErased = EstimateDuty(kept);
+    EXPECT_TRUE(notErased.notes.join('\n').contains(
+        QStringLiteral("Счетчик циклов у самой старой записи (62 на 01.01.2020 01:00) больше, "
+                       "чем циклов могло быть с времени стирания 01.01.2020 00:00 (не больше "
+                       "одного в минуту): ") +
+        notZeroed + QStringLiteral(". Его циклы до стирания")))
+        << notErased.notes.join('\n').toStdString();
 
     // An erase before commissioning leaves no year uncounted.
     in.counterStart = QDateTime(QDate(2009, 6, 1), QTime(0, 0));
