@@ -107,6 +107,27 @@ bool RateFromCycles(DutyEstimate& e) {
     return true;
 }
 
+// A cycle takes a minute at the least: a counter at the oldest record that
+// is higher than the minutes since the erase was not zeroed by it, and its
+// cycles from before the erase are counted, and taken again in the years
+// without counts.
+void CheckCountedSinceErase(DutyEstimate& e, const CounterSample& oldest) {
+    const std::int64_t minutes = e.countedFrom.secsTo(oldest.time) / 60;
+    if (std::int64_t(oldest.cycles) <= minutes + 1)
+        return;
+    QString note =
+        QStringLiteral("Счетчик циклов у самой старой записи (%1 на %2) больше, чем "
+                       "циклов могло быть с времени стирания %3 (не больше одного в "
+                       "минуту): при стирании счетчик не обнулялся.")
+            .arg(RuCount(oldest.cycles), oldest.time.toString(QStringLiteral("dd.MM.yyyy hh:mm")),
+                 e.countedFrom.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    if (e.assumedYears > 0)
+        note += QStringLiteral(" Его циклы до стирания вошли в подсчитанную долю, а годы до "
+                               "стирания приняты еще и как годы без счета: израсходованный "
+                               "ресурс может быть завышен.");
+    e.notes << note;
+}
+
 // Where the counted history begins, and the years before it since
 // commissioning that nothing counted.
 void CountedHistory(const DutyInput& in, DutyEstimate& e, const CounterWalk& w) {
@@ -150,11 +171,13 @@ void CountedHistory(const DutyInput& in, DutyEstimate& e, const CounterWalk& w) 
                             RuPlural(w.resets, QStringLiteral("раз"), QStringLiteral("раза"),
                                      QStringLiteral("раз")),
                             RuCount(std::int64_t(w.beforeResets)));
-    if (!e.commissioned || !e.countedFrom.isValid())
-        return;
-    const QDateTime commissioned(*e.commissioned, QTime(0, 0), e.countedFrom.timeSpec());
-    if (e.countedFrom > commissioned)
-        e.assumedYears = Years(commissioned, e.countedFrom);
+    if (e.commissioned && e.countedFrom.isValid()) {
+        const QDateTime commissioned(*e.commissioned, QTime(0, 0), e.countedFrom.timeSpec());
+        if (e.countedFrom > commissioned)
+            e.assumedYears = Years(commissioned, e.countedFrom);
+    }
+    if (eraseBeforeRecords && w.oldest != nullptr)
+        CheckCountedSinceErase(e, *w.oldest);
 }
 
 } // namespace

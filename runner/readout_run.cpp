@@ -62,6 +62,14 @@ void SealReadout(const QString& folder, SealedReadout sealed, const ReadoutRunEn
     Seal(folder, &sealed, facts.clockText);
 }
 
+void TellArchiveProblem(const QString& problem) {
+    ReadoutLog log;
+    if (log.Open()) {
+        log.Line(QStringLiteral("Архив не ведется: ") + problem);
+        (void)log.Close();
+    }
+}
+
 // The steps around the records, for either memory; read runs the readout.
 template <typename Readout, typename Read>
 ReadoutRunEnd RunReadout(Readout& readout, const ReadoutLine& line, RunSummary& summary,
@@ -86,6 +94,10 @@ ReadoutRunEnd RunReadout(Readout& readout, const ReadoutLine& line, RunSummary& 
         // The last blocks of a cut readout are written only now.
         archive.Close();
         end.archiveError = archive.Error();
+        // A failure after the walk began (a batch, the last write) is told in
+        // the log as one at its start is: the window's user has nothing else.
+        if (const QString problem = archive.TakeProblem(); !problem.isEmpty())
+            TellArchiveProblem(problem);
     }
     const FinishedReadout facts = page();
     UpdateSummaryPage(summary, facts, pageFolder);

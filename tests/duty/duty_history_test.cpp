@@ -60,13 +60,15 @@ TEST(DutyCalendarTest, TheServiceLifeEndsAtCommissioningPlusItsYears) {
     EXPECT_TRUE(DutyJson(e).startsWith("{\n    \"calendar_life\": {"));
     EXPECT_TRUE(DutyText(e).section('\n', 1, 1).startsWith(CalendarLifeText(e)));
 
-    // A day before the end the life still runs.
+    // A day before the end the life still runs; on the day it has run out.
     DutyInput young = old;
     young.recorderClock = At(2021, 4, 13);
     const DutyEstimate running = EstimateDuty(young);
     EXPECT_FALSE(running.lifeExpired);
     ASSERT_TRUE(running.calendarYearsLeft);
     EXPECT_NEAR(*running.calendarYearsLeft, 1 / 365.25, 1e-12);
+    young.recorderClock = At(2021, 4, 14, 0);
+    EXPECT_TRUE(EstimateDuty(young).lifeExpired);
 
     // No service life on the nameplate: 20 years, and the text says so.
     DutyInput unnamed = old;
@@ -151,6 +153,12 @@ TEST(DutyRateTest, TheCountersBetweenTheOldestAndNewestRecordGiveTheRate) {
     const DutyEstimate later = EstimateDuty(in);
     EXPECT_EQ(later.rateBasis, RateBasis::Counters);
     EXPECT_EQ(later.rateCycles, 300u);
+    // So too over records of a month only: the reset within them says no
+    // more than the counters across it.
+    in.counters = {{At(2026, 12, 9), 300}, {At(2026, 11, 29), 250}, {At(2026, 11, 9), 8'000}};
+    const DutyEstimate month = EstimateDuty(in);
+    EXPECT_EQ(month.rateBasis, RateBasis::Counters);
+    EXPECT_EQ(month.rateCycles, 300u);
 
     // Nothing but the counter and the nameplate: commissioning, and it says so.
     DutyInput bare;
@@ -185,6 +193,21 @@ TEST(DutyLifeTest, TheYearsBeforeTheCountingAreTakenAtTheDesignRate) {
     EXPECT_NEAR(json["life_used_counted"].toDouble(), *e.lifeUsedCounted, 1e-12);
     EXPECT_NEAR(json["life_used_assumed"].toDouble(), *e.lifeUsedAssumed, 1e-12);
     EXPECT_TRUE(e.notes.join('\n').contains(QStringLiteral("ISO 12482, по аналогии")));
+    // Ten cycles a day and a half after the erase fit; 61 an hour after it
+    // do not: the erase left the counter as it was, and the page says so.
+    const QString notZeroed = QStringLiteral("при стирании счетчик не обнулялся");
+    EXPECT_FALSE(e.notes.join('\n').contains(notZeroed));
+    DutyInput kept = in;
+    kept.counters.back() = {QDateTime(QDate(2020, 1, 1), QTime(1, 0)), 61};
+    EXPECT_FALSE(EstimateDuty(kept).notes.join('\n').contains(notZeroed));
+    kept.counters.back().cycles = 62;
+    const DutyEstimate notErased = EstimateDuty(kept);
+    EXPECT_TRUE(notErased.notes.join('\n').contains(
+        QStringLiteral("Счетчик циклов у самой старой записи (62 на 01.01.2020 01:00) больше, "
+                       "чем циклов могло быть с времени стирания 01.01.2020 00:00 (не больше "
+                       "одного в минуту): ") +
+        notZeroed + QStringLiteral(". Его циклы до стирания")))
+        << notErased.notes.join('\n').toStdString();
 
     // An erase before commissioning leaves no year uncounted.
     in.counterStart = QDateTime(QDate(2009, 6, 1), QTime(0, 0));

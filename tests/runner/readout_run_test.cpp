@@ -108,6 +108,11 @@ TEST_F(ReadoutRunTest, TheLastWriteOfACutReadoutThatFailsIsReportedLikeAnyOther)
         EXPECT_EQ(end.result.outcome, ReadoutOutcome::Break);
         EXPECT_TRUE(end.archiveError.startsWith(QStringLiteral("база архива занята")))
             << qPrintable(end.archiveError);
+        // The log tells it as it tells a failure at the start: the window's
+        // user reads nothing else.
+        EXPECT_EQ(fileLines(QStringLiteral("zorvlog.txt")).last(),
+                  QStringLiteral("Архив не ведется: ") + end.archiveError)
+            << qPrintable(fileLines(QStringLiteral("zorvlog.txt")).last());
         (void)QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
         holder.close();
     }
