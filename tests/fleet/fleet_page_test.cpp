@@ -425,6 +425,12 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     AddToArchive(home.path(), crane.ident, crane.blocks);
     ASSERT_EQ(RunCli({QStringLiteral("push"), QStringLiteral("--db"), db}, home.path()).exitCode,
               0);
+    // A computer and user named in Cyrillic, as on a Russian Windows: text a
+    // client encoding of the user's cannot carry.
+    EXPECT_EQ(Number(db, QStringLiteral("WITH v AS (UPDATE zorvan.visits SET computer = "
+                                        "'ИНЖЕНЕР-ПК', user_name = 'Иванов' RETURNING 1) SELECT "
+                                        "count(*) FROM v")),
+              1);
     auto page = [&](const QString& folder, const Variables& variables) {
         const CliRun run = RunCli({QStringLiteral("fleet"), QStringLiteral("--db"), db,
                                    QStringLiteral("--out"), home.path() + folder,
@@ -436,6 +442,7 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     };
     const QString plain = page(QStringLiteral("/plain"), {});
     ASSERT_TRUE(plain.contains(QStringLiteral("A5"))) << "the crane has a group";
+    ASSERT_TRUE(plain.contains(QStringLiteral("ИНЖЕНЕР-ПК/Иванов")));
     const QString german =
         page(QStringLiteral("/german"),
              {{QStringLiteral("PGDATESTYLE"), QStringLiteral("German")},
