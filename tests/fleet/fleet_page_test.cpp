@@ -151,6 +151,12 @@ TEST(FleetPage, FiguresComeFromTheDatabaseAsKnown) {
         << "nothing from the network";
     EXPECT_LT(html.indexOf(QStringLiteral("CRANE %1").arg(order[0] == 0 ? 50 : 52)),
               html.indexOf(QStringLiteral("CRANE 51")));
+    // The months chart names each of the 12 months, those without events too.
+    for (int m = 0; m < 12; ++m)
+        EXPECT_TRUE(html.contains(QLatin1Char('>') +
+                                  QDate(2024, 7, 1).addMonths(m).toString(QStringLiteral("MM.yy")) +
+                                  QStringLiteral("</text>")))
+            << m;
 }
 
 // A memory image of a crane: its identification, the summator pointer, the
