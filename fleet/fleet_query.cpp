@@ -19,8 +19,23 @@ int Total(const KindCounts& k) {
 // Times come as to_char(..., TimeFormat) text, whatever the session's DateStyle.
 constexpr const char* TimeFormat = "'YYYY-MM-DD HH24:MI'";
 
+// Read by hand: QDateTime::fromString takes most of a large fleet's page.
 QDateTime Time(const QString& text) {
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm"));
+    if (text.size() != 16 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-') ||
+        text[10] != QLatin1Char(' ') || text[13] != QLatin1Char(':'))
+        return {};
+    bool ok[5] = {};
+    const int year = QStringView(text).mid(0, 4).toInt(&ok[0]);
+    const int month = QStringView(text).mid(5, 2).toInt(&ok[1]);
+    const int day = QStringView(text).mid(8, 2).toInt(&ok[2]);
+    const int hour = QStringView(text).mid(11, 2).toInt(&ok[3]);
+    const int minute = QStringView(text).mid(14, 2).toInt(&ok[4]);
+    for (const bool b : ok)
+        if (!b)
+            return {};
+    const QDate date(year, month, day);
+    const QTime time(hour, minute);
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
 }
 
 QString Sql(const char* text) {

@@ -151,6 +151,12 @@ TEST(FleetPage, FiguresComeFromTheDatabaseAsKnown) {
         << "nothing from the network";
     EXPECT_LT(html.indexOf(QStringLiteral("CRANE %1").arg(order[0] == 0 ? 50 : 52)),
               html.indexOf(QStringLiteral("CRANE 51")));
+    // The months chart names each of the 12 months, those without events too.
+    for (int m = 0; m < 12; ++m)
+        EXPECT_TRUE(html.contains(QLatin1Char('>') +
+                                  QDate(2024, 7, 1).addMonths(m).toString(QStringLiteral("MM.yy")) +
+                                  QStringLiteral("</text>")))
+            << m;
 }
 
 // A memory image of a crane: its identification, the summator pointer, the
@@ -425,6 +431,12 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     AddToArchive(home.path(), crane.ident, crane.blocks);
     ASSERT_EQ(RunCli({QStringLiteral("push"), QStringLiteral("--db"), db}, home.path()).exitCode,
               0);
+    // A computer and user named in Cyrillic, as on a Russian Windows: text a
+    // client encoding of the user's cannot carry.
+    EXPECT_EQ(Number(db, QStringLiteral("WITH v AS (UPDATE zorvan.visits SET computer = "
+                                        "'ИНЖЕНЕР-ПК', user_name = 'Иванов' RETURNING 1) SELECT "
+                                        "count(*) FROM v")),
+              1);
     auto page = [&](const QString& folder, const Variables& variables) {
         const CliRun run = RunCli({QStringLiteral("fleet"), QStringLiteral("--db"), db,
                                    QStringLiteral("--out"), home.path() + folder,
@@ -436,6 +448,7 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
     };
     const QString plain = page(QStringLiteral("/plain"), {});
     ASSERT_TRUE(plain.contains(QStringLiteral("A5"))) << "the crane has a group";
+    ASSERT_TRUE(plain.contains(QStringLiteral("ИНЖЕНЕР-ПК/Иванов")));
     const QString german =
         page(QStringLiteral("/german"),
              {{QStringLiteral("PGDATESTYLE"), QStringLiteral("German")},
