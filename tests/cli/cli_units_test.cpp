@@ -52,6 +52,10 @@ TEST(CliCommandLine, HelpForTheToolAndForEachCommandListsTheExitCodes) {
     }
     EXPECT_TRUE(Parse({"clock", "--help"}).text.contains("--set"));
     EXPECT_FALSE(Parse({"info", "--help"}).text.contains("--out"));
+    // Where --word puts list.doc: an installed tool, into the run folder.
+    EXPECT_TRUE(Parse({"summator", "--help"})
+                    .text.simplified()
+                    .contains("An installed program saves it with the other files;"));
 }
 
 class CliSettingsTest : public ::testing::Test {
