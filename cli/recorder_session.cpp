@@ -1,5 +1,6 @@
 #include "cli/recorder_session.h"
 
+#include "decoding/russian_numbers.h"
 #include "link/port_finder.h"
 
 #include <QSerialPort>
@@ -95,6 +96,11 @@ QString AttemptNote(int sent, int attemptsPerRequest) {
         .arg(per);
 }
 
+QString RecordSourcesLine(int fromLine, int fromArchive) {
+    return QStringLiteral("Записей прочитано с линии ") + RussianNumber(fromLine) +
+           QStringLiteral(", взято из архива ") + RussianNumber(fromArchive);
+}
+
 RecorderSession::RecorderSession(Console& console, BreakSignal& breakSignal)
     : Requests(Link, *this), console_(console), breakSignal_(breakSignal) {
     breakSignal_.Watch(&BreakRequested);
@@ -146,8 +152,7 @@ void RecorderSession::SetProgress(int value) {
 QString RecorderSession::RecordSources() const {
     if (!records_)
         return QString();
-    return QStringLiteral("Записей прочитано с линии ") + QString::number(fromLine_) +
-           QStringLiteral(", взято из архива ") + QString::number(fromArchive_);
+    return RecordSourcesLine(fromLine_, fromArchive_);
 }
 
 void RecorderSession::ShowStages() {

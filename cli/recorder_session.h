@@ -31,6 +31,10 @@ struct LinkFailure {
 // counted from its first (sent is how many went out since the last reply).
 [[nodiscard]] QString AttemptNote(int sent, int attemptsPerRequest);
 
+// "Записей прочитано с линии 46, взято из архива 19 984": the log's line, its
+// numbers grouped as the progress line above it groups them.
+[[nodiscard]] QString RecordSourcesLine(int fromLine, int fromArchive);
+
 // The link to the recorder for one subcommand, with the state the window
 // keeps for its exchanges. Begin and End bracket an operation as the
 // window's Disable and ShutDown do: the port is open only in between, and

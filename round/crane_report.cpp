@@ -8,10 +8,16 @@
 
 namespace {
 
-// The line a --since-last readout ends with, once it has read records.
-const QRegularExpression
-    RecordSources(QStringLiteral("^Записей прочитано с линии (\\d+), взято из архива (\\d+)$"),
-                  QRegularExpression::MultilineOption);
+// The line a --since-last readout ends with, once it has read records; its
+// numbers grouped by a no-break space from 1 000 on.
+const QRegularExpression RecordSources(
+    QStringLiteral(
+        "^Записей прочитано с линии ([\\d\\x{00A0}]+), взято из архива ([\\d\\x{00A0}]+)$"),
+    QRegularExpression::MultilineOption);
+
+int GroupedCount(QString digits) {
+    return digits.remove(QChar(0x00A0)).toInt();
+}
 
 QString Tally(const MemoryTally& t) {
     if (t.fromLine < 0)
@@ -66,8 +72,8 @@ ReadoutEnd ClassifyReadout(const QString& memory, int exitCode, bool crashed,
     end.tally.memory = memory;
     const auto m = RecordSources.match(standardError);
     if (m.hasMatch()) {
-        end.tally.fromLine = m.captured(1).toInt();
-        end.tally.fromArchive = m.captured(2).toInt();
+        end.tally.fromLine = GroupedCount(m.captured(1));
+        end.tally.fromArchive = GroupedCount(m.captured(2));
     }
     if (crashed)
         end.outcome = m.hasMatch() ? CraneOutcome::CutShort : CraneOutcome::Failed;

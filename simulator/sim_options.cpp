@@ -158,6 +158,17 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
     o.version = p.isSet(version);
     o.helpText = p.helpText();
 
+    // The tool's COM numbers, the range told whatever was given.
+    int comNumber = 0;
+    if (p.isSet(com) &&
+        (!toInt(p.value(com), LowestComNumber, &comNumber) || comNumber > HighestComNumber)) {
+        *error = QStringLiteral("--com takes %1 to %2, not '%3'")
+                     .arg(LowestComNumber)
+                     .arg(HighestComNumber)
+                     .arg(p.value(com));
+        return false;
+    }
+
     // Each numeric option with its least value and target.
     const struct {
         const QCommandLineOption& option;
@@ -182,14 +193,6 @@ bool ParseSimOptions(const QStringList& args, SimOptions* options, QString* erro
                          .arg(n.option.names().constFirst(), p.value(n.option));
             return false;
         }
-    }
-    // The tool's COM numbers.
-    if (p.isSet(com) && o.com > HighestComNumber) {
-        *error = QStringLiteral("--com takes %1 to %2, not '%3'")
-                     .arg(LowestComNumber)
-                     .arg(HighestComNumber)
-                     .arg(p.value(com));
-        return false;
     }
     // The recorder's line runs at one of the speeds the tool offers.
     if (p.isSet(baud) && std::find(std::begin(LineSpeeds), std::end(LineSpeeds), o.faults.baud) ==

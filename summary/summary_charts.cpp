@@ -20,6 +20,7 @@
 #include <QSvgGenerator>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -29,13 +30,19 @@ const QSize SmallChart(640, 360);
 // More points than a line on a page can show only make the page heavier.
 constexpr int MaxLinePoints = 400;
 
-// The axis of the steps. Up to a dozen steps each carry their label; beyond
-// that the labels would be cut to "...", so every few steps get one, placed
+// The axis of the steps. Qt Charts shares the plot's width among an axis's
+// labels and cuts a label longer than its share to "...": up to a dozen
+// steps of a short label ("dd.MM") each carry their label, fewer of a longer
+// one ("MM.yyyy", "dd.MM.yy"). Beyond that every few steps get one, placed
 // on a value axis that counts the bars from 0. Axis labels are rich text to
 // Qt Charts: "<25%" must be escaped to show.
 QAbstractAxis* StepAxis(const QStringList& labels) {
-    constexpr int AllLabelled = 12;
-    if (labels.size() <= AllLabelled) {
+    constexpr qsizetype ShortLabel = 5;
+    qsizetype longest = ShortLabel;
+    for (const QString& label : labels)
+        longest = std::max(longest, label.size());
+    const auto allLabelled = int(12 * ShortLabel / longest);
+    if (labels.size() <= allLabelled) {
         auto* axis = new QBarCategoryAxis;
         for (const QString& label : labels)
             axis->append(label.toHtmlEscaped());
@@ -44,7 +51,7 @@ QAbstractAxis* StepAxis(const QStringList& labels) {
     auto* axis = new QCategoryAxis;
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     axis->setRange(-0.5, labels.size() - 0.5);
-    const int every = int((labels.size() + AllLabelled - 1) / AllLabelled);
+    const int every = int((labels.size() + allLabelled - 1) / allLabelled);
     for (int i = 0; i < labels.size(); i += every)
         axis->append(labels[i].toHtmlEscaped(), i);
     return axis;

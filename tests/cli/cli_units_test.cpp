@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/progress.h"
+#include "cli/recorder_session.h"
 #include "readout/event_readout.h"
 #include "readout/text_file.h"
 #include "runner/exit_codes.h"
@@ -51,6 +52,10 @@ TEST(CliCommandLine, HelpForTheToolAndForEachCommandListsTheExitCodes) {
     }
     EXPECT_TRUE(Parse({"clock", "--help"}).text.contains("--set"));
     EXPECT_FALSE(Parse({"info", "--help"}).text.contains("--out"));
+    // Where --word puts list.doc: an installed tool, into the run folder.
+    EXPECT_TRUE(Parse({"summator", "--help"})
+                    .text.simplified()
+                    .contains("An installed program saves it with the other files;"));
 }
 
 class CliSettingsTest : public ::testing::Test {
@@ -192,6 +197,14 @@ TEST(CliProgress, TellsRecordsRateAndTimeLeft) {
     EXPECT_EQ(ProgressBar(20, 10, 4), "[####]"); // a wrapped memory steps past its maximum
     EXPECT_EQ(DurationText(3599999), "59:59");
     EXPECT_EQ(DurationText(3600000), "1:00:00");
+}
+
+// The revisit's tally groups its counts as the progress line above it does.
+TEST(CliProgress, TheRecordSourcesGroupTheirDigitsToo) {
+    EXPECT_EQ(RecordSourcesLine(46, 19984),
+              "Записей прочитано с линии 46, взято из архива 19\u00A0984");
+    EXPECT_EQ(RecordSourcesLine(20030, 0),
+              "Записей прочитано с линии 20\u00A0030, взято из архива 0");
 }
 
 TEST(CliExitCodes, InterruptionCountsOnlyWhenItCutTheWorkShort) {

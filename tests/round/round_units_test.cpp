@@ -104,6 +104,11 @@ TEST(RoundSteps, HowAReadoutEndedIsToldByItsExitCodeAndWhetherRecordsBegan) {
     EXPECT_EQ(read.outcome, CraneOutcome::Read);
     EXPECT_EQ(read.tally.fromLine, 36);
     EXPECT_EQ(read.tally.fromArchive, 284);
+    // From 1 000 on the terminal groups the digits.
+    const ReadoutEnd large = ClassifyReadout(
+        "events", 0, false, "Записей прочитано с линии 1\u00A0046, взято из архива 19\u00A0984\n");
+    EXPECT_EQ(large.tally.fromLine, 1046);
+    EXPECT_EQ(large.tally.fromArchive, 19984);
     EXPECT_EQ(ClassifyReadout("events", 1, false, "Регистратор не ответил\n").outcome,
               CraneOutcome::NotReachable);
     EXPECT_EQ(ClassifyReadout("events", 1, false, sources).outcome, CraneOutcome::CutShort);

@@ -230,9 +230,15 @@ TEST(RecorderSimProgram, NeverChangesOrRemovesAnEntryItDidNotMake) {
     EXPECT_FALSE(QFileInfo(com1).isSymLink());
     EXPECT_EQ(QFileInfo(com3).symLinkTarget(), QStringLiteral("/dev/null"));
 
-    // Numbers the tool has not are refused before anything is touched.
-    EXPECT_EQ(refusedRun({"--com", "100"}, env).first, 2);
-    EXPECT_EQ(refusedRun({"--com", "0"}, env).first, 2);
+    // Numbers the tool has not are refused before anything is touched, the
+    // range named.
+    for (const char* com : {"100", "0"}) {
+        const auto [refused, message] = refusedRun({"--com", com}, env);
+        EXPECT_EQ(refused, 2) << com;
+        EXPECT_EQ(
+            message.toStdString(),
+            QStringLiteral("recorder-sim: --com takes 1 to 99, not '%1'\n").arg(com).toStdString());
+    }
 }
 
 TEST(RecorderSimProgram, TakesOverAKilledSimulatorsLinkAndRemovesOnlyItsOwn) {

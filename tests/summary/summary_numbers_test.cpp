@@ -312,3 +312,45 @@ TEST(RunSummaryTest, AStepAxisOfMoreThanADozenDaysLabelsEveryOther) {
 }
 
 } // namespace
+
+namespace {
+
+std::uint8_t Bcd(int n) {
+    return std::uint8_t((n / 10) << 4 | (n % 10));
+}
+
+// Two event records, on first and on last.
+RunSummary EventsOn(const QDate& first, const QDate& last) {
+    RunSummary summary;
+    summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
+    for (const QDate& d : {first, last})
+        summary.RecordRead(ReadoutKind::Events, 0x30000,
+                           std::array<std::uint8_t, 11>{0x00, 0x12, Bcd(d.day()), Bcd(d.month()),
+                                                        Bcd(d.year() % 100), 0, 0, 0, 0, 0, 0x41});
+    return summary;
+}
+
+} // namespace
+
+// Whatever the step and however many, a label of the step axis is shown whole.
+TEST(RunSummaryTest, NoStepLabelIsCut) {
+    static const QRegularExpression cut(QStringLiteral(R"(<text[^>]*>[^<]*\.\.\.\s*</text>)"));
+    const QDate first(2022, 5, 4);
+    const struct {
+        BucketUnit unit;
+        QDate last;
+    } periods[] = {
+        {BucketUnit::Day, first.addDays(23)},      {BucketUnit::Day, first.addDays(61)},
+        {BucketUnit::Week, first.addDays(7 * 11)}, {BucketUnit::Week, first.addDays(7 * 23)},
+        {BucketUnit::Week, first.addDays(7 * 61)}, {BucketUnit::Month, first.addMonths(23)},
+        {BucketUnit::Month, first.addMonths(55)},  {BucketUnit::Month, first.addMonths(61)},
+        {BucketUnit::Year, first.addYears(23)},
+    };
+    for (const auto& p : periods) {
+        const QString svg = EventChart(EventsOn(first, p.last), p.unit);
+        ASSERT_FALSE(svg.isEmpty());
+        const auto m = cut.match(svg);
+        EXPECT_FALSE(m.hasMatch())
+            << BucketLabel(p.last, p.unit).toStdString() << ": " << m.captured().toStdString();
+    }
+}

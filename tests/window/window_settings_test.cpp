@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 
 namespace {
 QStringList ListLines(const MessageTexts& t) {
@@ -69,6 +70,10 @@ TEST_F(StartUpTest, FirstRunTakesTheDefaultsAndWritesThemIntoTheRunFolder) {
     const QFileInfo folder(w.RunFolder());
     EXPECT_EQ(QDir(folder.absolutePath()).canonicalPath(), QDir(startDir.path()).canonicalPath());
     EXPECT_EQ(QDir::current().canonicalPath(), QDir(w.RunFolder()).canonicalPath());
+    // Where the files go is told by the status bar, its own texts left to the operations.
+    EXPECT_TRUE(w.StatusBar->toolTip().startsWith(QStringLiteral("Файлы этого запуска: ") +
+                                                  QDir::toNativeSeparators(w.RunFolder()) + '\n'))
+        << w.StatusBar->toolTip().toStdString();
     const QString written = RunIni();
 
     CloseWindow();
