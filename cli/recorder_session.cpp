@@ -2,6 +2,7 @@
 
 #include "decoding/russian_numbers.h"
 #include "link/port_finder.h"
+#include "readout/record_archive.h"
 
 #include <QSerialPort>
 
@@ -97,8 +98,7 @@ QString AttemptNote(int sent, int attemptsPerRequest) {
 }
 
 QString RecordSourcesLine(int fromLine, int fromArchive) {
-    return QStringLiteral("Записей прочитано с линии ") + RussianNumber(fromLine) +
-           QStringLiteral(", взято из архива ") + RussianNumber(fromArchive);
+    return RecordSourcesText(RussianNumber(fromLine), RussianNumber(fromArchive));
 }
 
 RecorderSession::RecorderSession(Console& console, BreakSignal& breakSignal)

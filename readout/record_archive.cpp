@@ -33,9 +33,13 @@ bool SinceLastWalk::TakeArchived(std::uint32_t address, std::uint8_t* data, std:
     return true;
 }
 
+QString RecordSourcesText(const QString& fromLine, const QString& fromArchive) {
+    return QStringLiteral("Записей прочитано с линии ") + fromLine +
+           QStringLiteral(", взято из архива ") + fromArchive;
+}
+
 QString SinceLastWalk::LogLine() const {
-    return QStringLiteral("Записей прочитано с линии ") + QString::number(fromLine_) +
-           QStringLiteral(", взято из архива ") + QString::number(fromArchive_);
+    return RecordSourcesText(QString::number(fromLine_), QString::number(fromArchive_));
 }
 
 std::optional<SinceLastWalk> BeginArchivedWalk(RecordArchive* archive, bool wanted,
