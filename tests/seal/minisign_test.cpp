@@ -3,6 +3,7 @@
 
 #include "seal/key_store.h"
 #include "seal/minisign.h"
+#include "tests/support/file_bytes.h"
 
 #include <QFile>
 #include <QProcess>
@@ -11,16 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray Slurp(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool Spit(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // minisign -V over file with the key: its exit code and what it printed.
 int MinisignVerify(const QString& file, const QString& pub, QString* out = nullptr) {
@@ -86,16 +77,16 @@ TEST(Minisign, MinisignItselfAcceptsOurSignatureAndRefusesAnAlteredFile) {
     const QString file = dir.filePath(QStringLiteral("manifest.txt"));
     const QString pub = dir.filePath(QStringLiteral("zorvan.pub"));
     const QByteArray message = "zorvan run seal\nabc  zorvan.xls\n";
-    ASSERT_TRUE(Spit(file, message));
-    ASSERT_TRUE(Spit(pub, PublicKeyFile(pair.pub)));
-    ASSERT_TRUE(Spit(file + QStringLiteral(".minisig"),
-                     SignatureFile(pair, message, QStringLiteral("run 08_12_2026"))));
+    ASSERT_TRUE(WriteFileBytes(file, message));
+    ASSERT_TRUE(WriteFileBytes(pub, PublicKeyFile(pair.pub)));
+    ASSERT_TRUE(WriteFileBytes(file + QStringLiteral(".minisig"),
+                               SignatureFile(pair, message, QStringLiteral("run 08_12_2026"))));
     QString out;
     EXPECT_EQ(MinisignVerify(file, pub, &out), 0) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("Trusted comment: run 08_12_2026")))
         << out.toStdString();
 
-    ASSERT_TRUE(Spit(file, "zorvan run seal\nabd  zorvan.xls\n"));
+    ASSERT_TRUE(WriteFileBytes(file, "zorvan run seal\nabd  zorvan.xls\n"));
     EXPECT_EQ(MinisignVerify(file, pub, &out), 1) << out.toStdString();
 }
 
@@ -110,7 +101,7 @@ TEST(KeyStore, MadeOnceReadableByTheUserAloneAndNeverReplaced) {
     const QString secret = folder + QStringLiteral("/zorvan.key");
     EXPECT_EQ(QFile::permissions(secret), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ReadUser | QFileDevice::WriteUser);
-    EXPECT_EQ(Slurp(folder + QStringLiteral("/zorvan.pub")), PublicKeyFile(first.pub));
+    EXPECT_EQ(ReadFileBytes(folder + QStringLiteral("/zorvan.pub")), PublicKeyFile(first.pub));
 
     KeyPair again;
     const KeyLoad read = LoadOrMakeKeyPair(folder, again);
@@ -121,12 +112,12 @@ TEST(KeyStore, MadeOnceReadableByTheUserAloneAndNeverReplaced) {
     EXPECT_EQ(again.secret, first.secret);
 
     ASSERT_TRUE(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    ASSERT_TRUE(Spit(secret, "damaged"));
+    ASSERT_TRUE(WriteFileBytes(secret, "damaged"));
     KeyPair broken;
     const KeyLoad refused = LoadOrMakeKeyPair(folder, broken);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.error.contains(QStringLiteral("не читается")));
-    EXPECT_EQ(Slurp(secret), QByteArray("damaged"));
+    EXPECT_EQ(ReadFileBytes(secret), QByteArray("damaged"));
 }
 
 } // namespace

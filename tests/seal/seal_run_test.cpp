@@ -7,21 +7,12 @@
 #include "seal/run_seal.h"
 #include "seal/seal_check.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/file_bytes.h"
 
 #include <QCryptographicHash>
 #include <QPushButton>
 
 namespace {
-
-QByteArray Slurp(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool Spit(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 bool CopyFolder(const QString& from, const QString& to) {
     if (!QDir().mkpath(to))
@@ -34,11 +25,11 @@ bool CopyFolder(const QString& from, const QString& to) {
 
 // One byte in the middle of the file changed.
 bool FlipByte(const QString& path) {
-    QByteArray bytes = Slurp(path);
+    QByteArray bytes = ReadFileBytes(path);
     if (bytes.isEmpty())
         return false;
     bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
-    return Spit(path, bytes);
+    return WriteFileBytes(path, bytes);
 }
 
 int MinisignVerify(const QString& folder) {
@@ -66,13 +57,17 @@ protected:
         return QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath("zorvan");
     }
 
+    void Generate(int events, int sums, std::uint32_t seed = GenerateOptions().seed) {
+        GenerateOptions options;
+        options.events = events;
+        options.sums = sums;
+        options.seed = seed;
+        sim.Generate(options);
+    }
+
     // A sealed summator readout with every file, in outDir.
     void ReadSummator() {
-        GenerateOptions options;
-        options.events = 20;
-        options.sums = 60;
-        options.seed = 21;
-        sim.Generate(options);
+        Generate(20, 60, 21);
         ResetClock();
         const CliRun run =
             Run({"summator", "--xls", "--txt", "--hex", "--out", outDir.path(), "-q"});
@@ -98,12 +93,13 @@ TEST_F(SealRunTest, ASummatorReadoutIsSealedAndVerifiesByMinisignAndByReplay) {
     for (const char* name : {"manifest.txt", "manifest.txt.minisig", "zorvan.pub"})
         EXPECT_TRUE(QFileInfo(dir.filePath(name)).size() > 0) << name;
     // The engineer's key pair, made on first use; its public key beside the manifest.
-    EXPECT_EQ(Slurp(dir.filePath("zorvan.pub")), Slurp(KeyFolder() + "/zorvan.pub"));
+    EXPECT_EQ(ReadFileBytes(dir.filePath("zorvan.pub")),
+              ReadFileBytes(KeyFolder() + "/zorvan.pub"));
     EXPECT_EQ(MinisignVerify(outDir.path()), 0);
 
     Manifest m;
     QString error;
-    ASSERT_TRUE(ParseManifest(Slurp(dir.filePath("manifest.txt")), m, error));
+    ASSERT_TRUE(ParseManifest(ReadFileBytes(dir.filePath("manifest.txt")), m, error));
     QStringList sealed;
     for (const SealedFile& f : m.files)
         sealed << f.name;
@@ -136,7 +132,7 @@ TEST_F(SealRunTest, ASummatorReadoutIsSealedAndVerifiesByMinisignAndByReplay) {
     for (const SealedFile& f : m.files) {
         if (f.name == "zorvlog.txt" || f.name == "index.html" || f.name == "recorder.img")
             continue;
-        EXPECT_EQ(QCryptographicHash::hash(Slurp(QDir(replayDir.path()).filePath(f.name)),
+        EXPECT_EQ(QCryptographicHash::hash(ReadFileBytes(QDir(replayDir.path()).filePath(f.name)),
                                            QCryptographicHash::Sha256),
                   f.sha256)
             << f.name.toStdString();
@@ -147,7 +143,8 @@ TEST_F(SealRunTest, AByteChangedInAnyFileIsCaughtAndNamed) {
     ReadSummator();
     Manifest m;
     QString error;
-    ASSERT_TRUE(ParseManifest(Slurp(QDir(outDir.path()).filePath("manifest.txt")), m, error));
+    ASSERT_TRUE(
+        ParseManifest(ReadFileBytes(QDir(outDir.path()).filePath("manifest.txt")), m, error));
     for (const SealedFile& f : m.files) {
         const QString copy = Copy();
         ASSERT_TRUE(FlipByte(QDir(copy).filePath(f.name)));
@@ -161,10 +158,10 @@ TEST_F(SealRunTest, AByteChangedInAnyFileIsCaughtAndNamed) {
 
     // Where the image gives the file again, the first differing line is named.
     const QString copy = Copy();
-    QByteArray xls = Slurp(QDir(copy).filePath("summator.xls"));
+    QByteArray xls = ReadFileBytes(QDir(copy).filePath("summator.xls"));
     const qsizetype line5 = xls.indexOf('\n', xls.indexOf('\n', 0) + 1) + 1; // line 3
     xls[line5] = xls[line5] == 'x' ? 'y' : 'x';
-    ASSERT_TRUE(Spit(QDir(copy).filePath("summator.xls"), xls));
+    ASSERT_TRUE(WriteFileBytes(QDir(copy).filePath("summator.xls"), xls));
     const CliRun verify = Verify(copy);
     EXPECT_EQ(verify.exitCode, 10);
     ASSERT_FALSE(verify.out.filter("ALTERED: summator.xls: line 3: sealed \"").isEmpty())
@@ -185,7 +182,7 @@ TEST_F(SealRunTest, ReplacedImageEditedManifestOtherKeyMissingAndAddedFilesAndAR
     QByteArray changed = *record;
     changed[5] = char(changed[5] ^ 0x10);
     image.Record(4, 0x10000, reinterpret_cast<const std::uint8_t*>(changed.constData()), 16, {});
-    ASSERT_TRUE(Spit(QDir(copy).filePath("recorder.img"), ImageFormat::Serialize(image)));
+    ASSERT_TRUE(WriteFileBytes(QDir(copy).filePath("recorder.img"), ImageFormat::Serialize(image)));
     SealReport r = CheckRunFolder(copy, std::nullopt);
     EXPECT_EQ(r.verdict, SealVerdict::Altered);
     EXPECT_TRUE(HasFinding(r, FileFinding::Changed, "recorder.img")) << Findings(r).toStdString();
@@ -195,16 +192,18 @@ TEST_F(SealRunTest, ReplacedImageEditedManifestOtherKeyMissingAndAddedFilesAndAR
     // A file changed and its hash in the manifest with it: the signature breaks.
     copy = Copy();
     ASSERT_TRUE(FlipByte(QDir(copy).filePath("summator.txt")));
-    QByteArray manifest = Slurp(QDir(copy).filePath("manifest.txt"));
+    QByteArray manifest = ReadFileBytes(QDir(copy).filePath("manifest.txt"));
     const QByteArray oldHash =
-        QCryptographicHash::hash(Slurp(QDir(outDir.path()).filePath("summator.txt")),
+        QCryptographicHash::hash(ReadFileBytes(QDir(outDir.path()).filePath("summator.txt")),
                                  QCryptographicHash::Sha256)
             .toHex();
-    const QByteArray newHash = QCryptographicHash::hash(Slurp(QDir(copy).filePath("summator.txt")),
-                                                        QCryptographicHash::Sha256)
-                                   .toHex();
+    const QByteArray newHash =
+        QCryptographicHash::hash(ReadFileBytes(QDir(copy).filePath("summator.txt")),
+                                 QCryptographicHash::Sha256)
+            .toHex();
     ASSERT_TRUE(manifest.contains(oldHash));
-    ASSERT_TRUE(Spit(QDir(copy).filePath("manifest.txt"), manifest.replace(oldHash, newHash)));
+    ASSERT_TRUE(
+        WriteFileBytes(QDir(copy).filePath("manifest.txt"), manifest.replace(oldHash, newHash)));
     EXPECT_EQ(MinisignVerify(copy), 1);
     CliRun v = Verify(copy);
     EXPECT_EQ(v.exitCode, 10);
@@ -235,7 +234,7 @@ TEST_F(SealRunTest, ReplacedImageEditedManifestOtherKeyMissingAndAddedFilesAndAR
 
     // Added after the seal: named, and the folder still intact.
     copy = Copy();
-    ASSERT_TRUE(Spit(QDir(copy).filePath("notes.txt"), "crane inspected\n"));
+    ASSERT_TRUE(WriteFileBytes(QDir(copy).filePath("notes.txt"), "crane inspected\n"));
     v = Verify(copy);
     EXPECT_EQ(v.exitCode, 0);
     EXPECT_TRUE(v.out.contains("NOT SEALED: notes.txt: added after the seal"))
@@ -255,11 +254,7 @@ TEST_F(SealRunTest, ReplacedImageEditedManifestOtherKeyMissingAndAddedFilesAndAR
 // The word report rewrites the run's page after the readout's seal: the
 // folder is sealed again, and stays intact.
 TEST_F(SealRunTest, TheWordReportAndItsPageAreSealedAgain) {
-    GenerateOptions options;
-    options.events = 10;
-    options.sums = 40;
-    options.seed = 24;
-    sim.Generate(options);
+    Generate(10, 40, 24);
     const QString report = QDir(QFileInfo(ZORVAN_CLI_PROGRAM).path()).filePath("list.doc");
     QFile::remove(report);
     ResetClock();
@@ -273,21 +268,18 @@ TEST_F(SealRunTest, TheWordReportAndItsPageAreSealedAgain) {
 
 // A readout cut short by the line is sealed too, saying so, and replays alike.
 TEST_F(SealRunTest, ACutReadoutIsSealedAsCut) {
-    GenerateOptions options;
-    options.events = 30;
-    options.sums = 0;
-    options.seed = 22;
-    sim.Generate(options);
+    Generate(30, 0, 22);
     sim.FailNextRequests(0x3000B, 1000);
     ResetClock();
     const CliRun run = Run({"events", "--xls", "--txt", "--out", outDir.path(), "-q"});
     ASSERT_EQ(run.exitCode, 1) << run.err.toStdString();
     Manifest m;
     QString error;
-    ASSERT_TRUE(ParseManifest(Slurp(QDir(outDir.path()).filePath("manifest.txt")), m, error));
+    ASSERT_TRUE(
+        ParseManifest(ReadFileBytes(QDir(outDir.path()).filePath("manifest.txt")), m, error));
     ASSERT_EQ(m.readouts.size(), 1u);
     EXPECT_EQ(m.readouts[0].outcome, ReadoutOutcome::Failed);
-    EXPECT_TRUE(Slurp(QDir(outDir.path()).filePath("manifest.txt"))
+    EXPECT_TRUE(ReadFileBytes(QDir(outDir.path()).filePath("manifest.txt"))
                     .contains("readout: events cut-short-by-failure"));
     const CliRun v = Verify(outDir.path());
     EXPECT_EQ(v.exitCode, 0) << v.out.join('\n').toStdString();
@@ -300,12 +292,9 @@ TEST_F(SealRunTest, ACutReadoutIsSealedAsCut) {
 // A seal that cannot be made costs the readout nothing: its files, and one
 // line in the log.
 TEST_F(SealRunTest, ASealThatCannotBeMadeKeepsTheReadout) {
-    GenerateOptions options;
-    options.events = 15;
-    options.sums = 0;
-    sim.Generate(options);
+    Generate(15, 0);
     const QString notAFolder = work.filePath("config-is-a-file");
-    ASSERT_TRUE(Spit(notAFolder, "x"));
+    ASSERT_TRUE(WriteFileBytes(notAFolder, "x"));
     extraEnv.insert("XDG_CONFIG_HOME", notAFolder);
     ResetClock();
     const CliRun run = Run({"events", "--out", outDir.path(), "-q"});
@@ -323,11 +312,7 @@ TEST_F(SealRunTest, ASealThatCannotBeMadeKeepsTheReadout) {
 // The window's run folder holds both readouts under one seal; the settings
 // it writes on closing come after it.
 TEST_F(SealRunTest, TheWindowSealsBothReadoutsOfItsRunFolder) {
-    GenerateOptions options;
-    options.events = 25;
-    options.sums = 30;
-    options.seed = 23;
-    sim.Generate(options);
+    Generate(25, 30, 23);
     TZorvan& w = OpenWindow();
     ResetClock();
     w.ReadMemButton->click();
@@ -339,13 +324,13 @@ TEST_F(SealRunTest, TheWindowSealsBothReadoutsOfItsRunFolder) {
 
     Manifest m;
     QString error;
-    ASSERT_TRUE(ParseManifest(Slurp(QDir(folder).filePath("manifest.txt")), m, error));
+    ASSERT_TRUE(ParseManifest(ReadFileBytes(QDir(folder).filePath("manifest.txt")), m, error));
     ASSERT_EQ(m.readouts.size(), 2u);
     EXPECT_EQ(m.readouts[0].kind, ReadoutKind::Events);
     EXPECT_EQ(m.readouts[1].kind, ReadoutKind::Summator);
     EXPECT_EQ(MinisignVerify(folder), 0);
     // The page lists the readout's files, not the seal's.
-    EXPECT_FALSE(Slurp(QDir(folder).filePath("index.html")).contains("manifest.txt"));
+    EXPECT_FALSE(ReadFileBytes(QDir(folder).filePath("index.html")).contains("manifest.txt"));
 
     const CliRun v = Verify(folder);
     EXPECT_EQ(v.exitCode, 0) << v.out.join('\n').toStdString();
