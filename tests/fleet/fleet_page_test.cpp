@@ -339,6 +339,17 @@ QByteArray TypeAndSerial(const char* type, const char* serial, const char* owner
     return b;
 }
 
+// A fleet of one named crane, "КС-45717К-1 № 0457".
+FleetData OneCrane() {
+    FleetData data;
+    data.cranes.resize(1);
+    FleetCrane& c = data.cranes[0];
+    c.identification = TypeAndSerial("КС-45717К-1", "0457");
+    c.key = RecorderKey(c.identification);
+    NameCranes(data.cranes);
+    return data;
+}
+
 // Cranes of one type are told apart by their serial numbers; two alike in
 // both by their keys. Each one has its own bar in the life chart.
 TEST(FleetPage, NamesTellCranesApart) {
@@ -394,12 +405,8 @@ TEST(FleetPage, NumbersReadAsRussian) {
         CountOf(1021, QStringLiteral("кран"), QStringLiteral("крана"), QStringLiteral("кранов")),
         QStringLiteral("1\u00A0021\u00A0кран"));
 
-    FleetData data;
-    data.cranes.resize(1);
+    FleetData data = OneCrane();
     FleetCrane& c = data.cranes[0];
-    c.identification = TypeAndSerial("КС-45717К-1", "0457");
-    c.key = RecorderKey(c.identification);
-    NameCranes(data.cranes);
     c.events = {1500, 0, 2, 0};
     c.duty.group = 5;
     c.duty.kp = 0.5;
@@ -487,12 +494,8 @@ TEST(FleetPage, TheSessionsSettingsChangeNothing) {
 
 // The bars of the life chart are read against a scale from nothing used.
 TEST(FleetPage, TheLifeChartsScaleStartsAtNothingUsed) {
-    FleetData data;
-    data.cranes.resize(1);
+    FleetData data = OneCrane();
     FleetCrane& c = data.cranes[0];
-    c.identification = TypeAndSerial("КС-45717К-1", "0457");
-    c.key = RecorderKey(c.identification);
-    NameCranes(data.cranes);
     c.duty.lifeUsed = 0.5;
     const QString html = FleetPageHtml(data, At(2026, 3, 1, 0, 0));
     const qsizetype start = html.indexOf(QStringLiteral("<svg"));
