@@ -311,26 +311,17 @@ TEST(RunSummaryTest, AStepAxisOfMoreThanADozenDaysLabelsEveryOther) {
     }
 }
 
-} // namespace
-
-namespace {
-
-std::uint8_t Bcd(int n) {
-    return std::uint8_t((n / 10) << 4 | (n % 10));
-}
-
 // Two event records, on first and on last.
 RunSummary EventsOn(const QDate& first, const QDate& last) {
     RunSummary summary;
     summary.ReadoutStarted(ReadoutKind::Events, StartedAt);
     for (const QDate& d : {first, last})
         summary.RecordRead(ReadoutKind::Events, 0x30000,
-                           std::array<std::uint8_t, 11>{0x00, 0x12, Bcd(d.day()), Bcd(d.month()),
-                                                        Bcd(d.year() % 100), 0, 0, 0, 0, 0, 0x41});
+                           std::array<std::uint8_t, 11>{0x00, 0x12, ToBcd(d.day()),
+                                                        ToBcd(d.month()), ToBcd(d.year() % 100), 0,
+                                                        0, 0, 0, 0, 0x41});
     return summary;
 }
-
-} // namespace
 
 // Whatever the step and however many, a label of the step axis is shown whole.
 TEST(RunSummaryTest, NoStepLabelIsCut) {
@@ -354,3 +345,5 @@ TEST(RunSummaryTest, NoStepLabelIsCut) {
             << BucketLabel(p.last, p.unit).toStdString() << ": " << m.captured().toStdString();
     }
 }
+
+} // namespace
