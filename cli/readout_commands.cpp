@@ -5,6 +5,7 @@
 #include "cli/output_folder.h"
 #include "cli/recorder_session.h"
 #include "readout/event_readout.h"
+#include "readout/record_archive.h"
 #include "runner/exit_codes.h"
 #include "runner/readout_run.h"
 #include "settings/readout_settings.h"
@@ -44,7 +45,7 @@ void ReportArchive(const ReadoutRunEnd& end, const RecorderSession& session,
     if (options.isSet(QStringLiteral("since-last")) && !session.RecordSources().isEmpty())
         console.Err(session.RecordSources());
     if (!end.archiveError.isEmpty())
-        console.Err(QStringLiteral("Архив не ведется: ") + end.archiveError);
+        console.Err(ArchiveProblemText(end.archiveError));
 }
 
 // The window's ShutDown: the port first, then the files.

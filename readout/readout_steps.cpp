@@ -89,7 +89,7 @@ std::optional<SinceLastWalk> ReadoutSteps::ArchivedWalk(const ArchiveUse& use, R
     if (use.archive) {
         const QString problem = use.archive->TakeProblem();
         if (!problem.isEmpty())
-            log_.Line(QStringLiteral("Архив не ведется: ") + problem);
+            log_.Line(ArchiveProblemText(problem));
     }
     return walk;
 }

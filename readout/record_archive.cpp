@@ -33,6 +33,10 @@ bool SinceLastWalk::TakeArchived(std::uint32_t address, std::uint8_t* data, std:
     return true;
 }
 
+QString ArchiveProblemText(const QString& problem) {
+    return QStringLiteral("Архив не ведется: ") + problem;
+}
+
 QString RecordSourcesText(const QString& fromLine, const QString& fromArchive) {
     return QStringLiteral("Записей прочитано с линии ") + fromLine +
            QStringLiteral(", взято из архива ") + fromArchive;

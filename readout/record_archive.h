@@ -38,6 +38,10 @@ public:
 // line, at their addresses, equals the archive and includes the newest
 // record it vouches for. Memory written over, erased, or another recorder
 // with the same identification never give such a run, and are read whole.
+// "Архив не ведется: " and why: a readout that goes without its archive,
+// in the log and on a terminal alike.
+[[nodiscard]] QString ArchiveProblemText(const QString& problem);
+
 // "Записей прочитано с линии N, взято из архива M" with the counts as the
 // caller writes them: plain in the log, grouped on a terminal.
 [[nodiscard]] QString RecordSourcesText(const QString& fromLine, const QString& fromArchive);

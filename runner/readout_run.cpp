@@ -4,6 +4,7 @@
 #include "image/image_tap.h"
 #include "readout/event_readout.h"
 #include "readout/readout_log.h"
+#include "readout/record_archive.h"
 #include "seal/key_store.h"
 #include "seal/run_seal.h"
 #include "summary/run_summary.h"
@@ -65,7 +66,7 @@ void SealReadout(const QString& folder, SealedReadout sealed, const ReadoutRunEn
 void TellArchiveProblem(const QString& problem) {
     ReadoutLog log;
     if (log.Open()) {
-        log.Line(QStringLiteral("Архив не ведется: ") + problem);
+        log.Line(ArchiveProblemText(problem));
         (void)log.Close();
     }
 }
